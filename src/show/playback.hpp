@@ -1,0 +1,69 @@
+// The real-time engine: the state the playback callback owns and what one call does.
+//
+// Real-time contract.  A call of the playback callback runs on the audio worker thread
+// and allocates nothing, takes no lock and makes no system call beyond reading the
+// monotonic clock: the mix buffer and the active list are sized when the state is made,
+// for the largest buffer the stream can deliver.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "core/points.hpp"
+#include "show/score.hpp"
+#include "wave/oscillator.hpp"
+
+namespace lumo {
+
+inline constexpr std::size_t kVoiceCount = 28;
+
+// A point on the monotonic clock.
+struct MonotonicInstant {
+    std::int64_t seconds;
+    std::uint32_t nanoseconds;
+};
+
+MonotonicInstant monotonic_now();
+
+// Seconds from `start` to `now` as a 32-bit float; a negative difference counts as 0.
+float show_time(MonotonicInstant start, MonotonicInstant now);
+
+struct Voice {
+    Oscillator x;
+    Oscillator y;
+};
+
+struct PlaybackState {
+    MonotonicInstant start;
+    std::array<Voice, kVoiceCount> voices;
+    std::shared_ptr<const Score> score;
+    std::size_t channels;
+    std::vector<float> mix;            // capacity for the largest buffer
+    std::vector<std::uint8_t> active;  // capacity for every event of the score
+};
+
+// Voice 0 is the figure-less synth voice; voice v (1 … 27) takes figures[v - 1], moved in.
+// `max_samples` is the largest buffer (in samples) the state will be asked to fill.
+PlaybackState make_playback_state(MonotonicInstant start,
+                                  std::array<ChannelPair, kVoiceCount - 1> figures,
+                                  std::shared_ptr<const Score> score, std::size_t max_samples);
+
+// The limited mix value v (in [-1, 1] or NaN) as a sample of T.
+template <class T> T convert_sample(float v);
+
+// Fills `out` with the show at show time `t`: the active events' voices mixed, limited
+// and converted.
+template <class T> void render_buffer(PlaybackState& state, std::span<T> out, float t);
+
+// One call of the data callback: render_buffer at the clock's show time.
+template <class T> void playback_callback(PlaybackState& state, std::span<T> out);
+
+// The error callback: "Error building output sound stream: " and the text, on stderr.
+void report_stream_error(std::string_view message);
+
+}  // namespace lumo

@@ -1,0 +1,28 @@
+// Show preparation: every figure of the show rendered into the voices' wavetables.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <memory>
+
+#include "core/points.hpp"
+#include "show/score.hpp"
+
+namespace lumo {
+
+inline constexpr std::size_t kFigureCount = 27;
+
+struct PreparedShow {
+    // The wavetables of voices 1 … 27: voice v plays figures[v - 1].
+    std::array<ChannelPair, kFigureCount> voice_figures;
+    std::shared_ptr<const Score> score;
+};
+
+// Loads every model and clip and renders all 27 figures in show order.  A clip that does
+// not decode, or malformed embedded data, stops the program.
+PreparedShow prepare_show();
+
+// The figure number (1 … 27, in rendering order) that voice `voice` (1 … 27) plays.
+int figure_of_voice(int voice);
+
+}  // namespace lumo
