@@ -1,0 +1,202 @@
+#include "mesh.hpp"
+
+#include <png.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+namespace modelgen {
+
+Vec3 cross(Vec3 a, Vec3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+double dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+Vec3 normalized(Vec3 a) {
+    const double length = std::sqrt(dot(a, a));
+    return length > 0 ? a * (1.0 / length) : Vec3{0, 0, 1};
+}
+
+void Mesh::append(const Mesh& other) {
+    const int offset = static_cast<int>(vertices.size());
+    const bool with_uv = !uvs.empty() || vertices.empty();
+    vertices.insert(vertices.end(), other.vertices.begin(), other.vertices.end());
+    if (with_uv) {
+        if (other.uvs.size() == other.vertices.size()) {
+            uvs.insert(uvs.end(), other.uvs.begin(), other.uvs.end());
+        } else {
+            uvs.resize(vertices.size());
+        }
+    }
+    for (Polygon f : other.faces) {
+        for (int& i : f) if (i >= 0) i += offset;
+        faces.push_back(f);
+    }
+    for (std::vector<int> line : other.polylines) {
+        for (int& i : line) i += offset;
+        polylines.push_back(line);
+    }
+}
+
+int Mesh::add_vertex(Vec3 v, Vec2 uv) {
+    vertices.push_back(v);
+    if (uvs.size() + 1 == vertices.size()) uvs.push_back(uv);
+    return static_cast<int>(vertices.size()) - 1;
+}
+
+Bounds bounds(const Mesh& mesh) {
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    Bounds b{{inf, inf, inf}, {-inf, -inf, -inf}};
+    for (const Vec3& v : mesh.vertices) {
+        b.min = {std::min(b.min.x, v.x), std::min(b.min.y, v.y), std::min(b.min.z, v.z)};
+        b.max = {std::max(b.max.x, v.x), std::max(b.max.y, v.y), std::max(b.max.z, v.z)};
+    }
+    return b;
+}
+
+void fit_to_bounds(Mesh& mesh, const Bounds& target) {
+    const Bounds have = bounds(mesh);
+    auto map = [](double v, double lo, double hi, double to_lo, double to_hi) {
+        if (hi - lo <= 0) return to_lo;
+        return to_lo + (v - lo) * (to_hi - to_lo) / (hi - lo);
+    };
+    for (Vec3& v : mesh.vertices) {
+        v.x = map(v.x, have.min.x, have.max.x, target.min.x, target.max.x);
+        v.y = map(v.y, have.min.y, have.max.y, target.min.y, target.max.y);
+        v.z = map(v.z, have.min.z, have.max.z, target.min.z, target.max.z);
+    }
+}
+
+Counts counts(const Mesh& mesh) {
+    Counts c{mesh.vertices.size(), mesh.faces.size(), 0, 0};
+    for (const Polygon& f : mesh.faces) (f[3] < 0 ? c.triangles : c.quads) += 1;
+    return c;
+}
+
+namespace {
+
+// Area-weighted vertex normals; a vertex on no face gets the normal of the x–y plane.
+std::vector<Vec3> vertex_normals(const Mesh& mesh) {
+    std::vector<Vec3> sums(mesh.vertices.size());
+    for (const Polygon& f : mesh.faces) {
+        const int corners = f[3] < 0 ? 3 : 4;
+        Vec3 n{};
+        for (int k = 1; k + 1 < corners; ++k) {
+            n = n + cross(mesh.vertices[f[k]] - mesh.vertices[f[0]], mesh.vertices[f[k + 1]] - mesh.vertices[f[0]]);
+        }
+        for (int k = 0; k < corners; ++k) sums[f[k]] = sums[f[k]] + n;
+    }
+    for (Vec3& n : sums) n = normalized(n);
+    return sums;
+}
+
+void line(std::string& out, const char* format, double a, double b, double c) {
+    char buffer[128];
+    std::snprintf(buffer, sizeof buffer, format, a, b, c);
+    out += buffer;
+}
+
+}  // namespace
+
+std::string write_obj(const Mesh& mesh) {
+    const std::vector<Vec3> normals = vertex_normals(mesh);
+    const bool with_uv = mesh.uvs.size() == mesh.vertices.size() && !mesh.uvs.empty();
+    std::string out;
+    out += "# " + mesh.title + "\n";
+    out += "# made by lumo-modelgen from parametric parts; regenerate, do not edit\n";
+    out += "mtllib lumo.mtl\n";
+    std::vector<Object> objects = mesh.objects;
+    if (objects.empty()) objects.push_back({"model", 0, 0});
+    for (std::size_t o = 0; o < objects.size(); ++o) {
+        const std::size_t v_end = o + 1 < objects.size() ? objects[o + 1].first_vertex : mesh.vertices.size();
+        const std::size_t f_end = o + 1 < objects.size() ? objects[o + 1].first_face : mesh.faces.size();
+        out += "o " + objects[o].name + "\n";
+        for (std::size_t i = objects[o].first_vertex; i < v_end; ++i) {
+            const Vec3& v = mesh.vertices[i];
+            line(out, "v %.6f %.6f %.6f\n", v.x, v.y, v.z);
+        }
+        for (std::size_t i = objects[o].first_vertex; i < v_end; ++i) {
+            const Vec3& n = normals[i];
+            line(out, "vn %.4f %.4f %.4f\n", n.x, n.y, n.z);
+        }
+        if (with_uv) {
+            for (std::size_t i = objects[o].first_vertex; i < v_end; ++i) {
+                line(out, "vt %.4f %.4f\n", mesh.uvs[i].u, mesh.uvs[i].v, 0);
+            }
+        }
+        out += mesh.smooth ? "s 1\n" : "s off\n";
+        out += "usemtl " + objects[o].name + "_material\n";
+        for (std::size_t i = objects[o].first_face; i < f_end; ++i) {
+            const Polygon& f = mesh.faces[i];
+            out += "f";
+            for (int k = 0; k < 4 && f[k] >= 0; ++k) {
+                const std::string index = std::to_string(f[k] + 1);
+                out += " " + index + (with_uv ? "/" + index + "/" : "//") + index;
+            }
+            out += "\n";
+        }
+    }
+    for (const std::vector<int>& polyline : mesh.polylines) {
+        out += "l";
+        for (int i : polyline) out += " " + std::to_string(i + 1);
+        out += "\n";
+    }
+    return out;
+}
+
+bool write_preview_png(const Mesh& mesh, const std::string& path, int size) {
+    std::vector<float> light(static_cast<std::size_t>(size) * size, 0.0f);
+    const Bounds b = bounds(mesh);
+    const double span = std::max({b.max.x - b.min.x, b.max.y - b.min.y, 1e-9}) * 1.1;
+    const double cx = (b.min.x + b.max.x) / 2, cy = (b.min.y + b.max.y) / 2;
+    auto to_pixel = [&](Vec3 v) {
+        return std::array<double, 2>{(v.x - cx) / span * size + size / 2.0, size / 2.0 - (v.y - cy) / span * size};
+    };
+    auto plot = [&](double px, double py, float amount) {
+        const int x = static_cast<int>(std::lround(px)), y = static_cast<int>(std::lround(py));
+        if (x >= 0 && y >= 0 && x < size && y < size) light[static_cast<std::size_t>(y) * size + x] += amount;
+    };
+    for (const Polygon& f : mesh.faces) {
+        const int corners = f[3] < 0 ? 3 : 4;
+        for (int k = 0; k < corners; ++k) {
+            const auto a = to_pixel(mesh.vertices[f[k]]), c = to_pixel(mesh.vertices[f[(k + 1) % corners]]);
+            const int steps = std::max(1, static_cast<int>(std::hypot(c[0] - a[0], c[1] - a[1])));
+            for (int s = 0; s <= steps; ++s) {
+                const double t = static_cast<double>(s) / steps;
+                plot(a[0] + (c[0] - a[0]) * t, a[1] + (c[1] - a[1]) * t, 0.15f);
+            }
+        }
+    }
+    for (const Vec3& v : mesh.vertices) {
+        const auto p = to_pixel(v);
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx) plot(p[0] + dx, p[1] + dy, 0.6f);
+    }
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(file);
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, size, size, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<png_byte> row(static_cast<std::size_t>(size) * 3);
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const float l = std::min(1.0f, light[static_cast<std::size_t>(y) * size + x]);
+            row[x * 3 + 0] = static_cast<png_byte>(l * 80);
+            row[x * 3 + 1] = static_cast<png_byte>(l * 255);
+            row[x * 3 + 2] = static_cast<png_byte>(l * 80);
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(file) == 0;
+}
+
+}  // namespace modelgen
