@@ -22,6 +22,9 @@ struct PreparedShow {
 // not decode, or malformed embedded data, stops the program.
 PreparedShow prepare_show();
 
+// The closing figure's input: the last (at most) 1920 points of `figure`, last point first.
+PointList closing_input(const PointList& figure);
+
 // The figure number (1 … 27, in rendering order) that voice `voice` (1 … 27) plays.
 int figure_of_voice(int voice);
 
