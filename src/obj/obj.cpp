@@ -1,0 +1,212 @@
+#include "obj/obj.hpp"
+
+#include <charconv>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "core/fatal.hpp"
+
+namespace lumo {
+
+namespace {
+
+// The token separators; anything else, including non-ASCII bytes, belongs to a token.
+bool is_space(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool equals_ignoring_case(std::string_view text, std::string_view word) {
+    if (text.size() != word.size()) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (lower(text[i]) != word[i]) return false;
+    }
+    return true;
+}
+
+void split_tokens(std::string_view line, std::vector<std::string_view>& tokens) {
+    tokens.clear();
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && is_space(line[i])) ++i;
+        const std::size_t start = i;
+        while (i < line.size() && !is_space(line[i])) ++i;
+        if (i > start) tokens.push_back(line.substr(start, i - start));
+    }
+}
+
+[[noreturn]] void bad_float(std::string_view kind) {
+    std::string detail = "ParseFloatError { kind: ";
+    detail += kind;
+    detail += " }";
+    fatal_unwrap(detail);
+}
+
+[[noreturn]] void bad_index(std::string_view kind) {
+    std::string detail = "ParseIntError { kind: ";
+    detail += kind;
+    detail += " }";
+    fatal_unwrap(detail);
+}
+
+// A decimal float: optional sign, digits with an optional point (at least one digit in
+// all), optional exponent; or "inf", "infinity", "nan" in any letter case after the
+// optional sign.  Nothing else: no hex, no surrounding junk.  The value is correctly
+// rounded; a magnitude beyond float's range becomes infinity, one below it zero.
+float parse_float(std::string_view token) {
+    if (token.empty()) bad_float("Empty");
+    std::size_t i = 0;
+    const bool negative = token[0] == '-';
+    if (token[0] == '+' || token[0] == '-') ++i;
+    const std::string_view body = token.substr(i);
+    if (equals_ignoring_case(body, "inf") || equals_ignoring_case(body, "infinity")) {
+        const float inf = std::numeric_limits<float>::infinity();
+        return negative ? -inf : inf;
+    }
+    if (equals_ignoring_case(body, "nan")) {
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        return negative ? -nan : nan;
+    }
+
+    // Validate, and find where the first significant digit lies relative to the point
+    // (its decimal exponent), in case the value falls outside float's range.
+    std::size_t digits = 0;
+    long first_significant = 0;  // decimal exponent of the first non-zero digit
+    bool seen_significant = false;
+    long integer_digits = 0;
+    while (i < token.size() && is_digit(token[i])) {
+        if (!seen_significant && token[i] != '0') seen_significant = true;
+        if (seen_significant) ++integer_digits;
+        ++digits;
+        ++i;
+    }
+    if (seen_significant) first_significant = integer_digits - 1;
+    if (i < token.size() && token[i] == '.') {
+        ++i;
+        long position = -1;
+        while (i < token.size() && is_digit(token[i])) {
+            if (!seen_significant && token[i] != '0') {
+                seen_significant = true;
+                first_significant = position;
+            }
+            --position;
+            ++digits;
+            ++i;
+        }
+    }
+    if (digits == 0) bad_float("Invalid");
+    long exponent = 0;
+    if (i < token.size() && (token[i] == 'e' || token[i] == 'E')) {
+        ++i;
+        bool exponent_negative = false;
+        if (i < token.size() && (token[i] == '+' || token[i] == '-')) {
+            exponent_negative = token[i] == '-';
+            ++i;
+        }
+        if (i == token.size()) bad_float("Invalid");
+        while (i < token.size() && is_digit(token[i])) {
+            // Far beyond any float exponent; saturating keeps the sum below from overflowing.
+            if (exponent < 1000000) exponent = exponent * 10 + (token[i] - '0');
+            ++i;
+        }
+        if (exponent_negative) exponent = -exponent;
+    }
+    if (i != token.size()) bad_float("Invalid");
+
+    // from_chars takes no leading '+'; the rest is the validated decimal form.
+    const std::string_view number = token[0] == '+' ? token.substr(1) : token;
+    float value = 0.0f;
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value,
+                                              std::chars_format::general);
+    if (error == std::errc::result_out_of_range) {
+        const bool too_large = seen_significant && first_significant + exponent > 0;
+        value = too_large ? std::numeric_limits<float>::infinity() : 0.0f;
+        return negative ? -value : value;
+    }
+    if (error != std::errc() || end != number.data() + number.size()) bad_float("Invalid");
+    return value;
+}
+
+// An unsigned 32-bit decimal: optional '+', then digits only, read left to right so
+// that the first fault met decides the error.
+VertexIndex parse_index(std::string_view text) {
+    if (text.empty()) bad_index("Empty");
+    std::size_t i = text[0] == '+' ? 1 : 0;
+    if (i == text.size()) bad_index("InvalidDigit");
+    std::uint64_t value = 0;
+    for (; i < text.size(); ++i) {
+        if (!is_digit(text[i])) bad_index("InvalidDigit");
+        value = value * 10 + static_cast<std::uint64_t>(text[i] - '0');
+        if (value > std::numeric_limits<VertexIndex>::max()) bad_index("PosOverflow");
+    }
+    return static_cast<VertexIndex>(value);
+}
+
+// The token at `index`, or a stop naming how many tokens the line had.
+std::string_view token_at(const std::vector<std::string_view>& tokens, std::size_t index) {
+    if (index >= tokens.size()) fatal_index_out_of_bounds(tokens.size(), index);
+    return tokens[index];
+}
+
+Vertex bounding_box_center(const std::vector<Vertex>& vertices) {
+    constexpr float inf = std::numeric_limits<float>::infinity();
+    Vertex low{inf, inf, inf};
+    Vertex high{-inf, -inf, -inf};
+    // Comparisons with NaN fail, so a NaN coordinate never becomes a bound.
+    auto widen = [](float value, float& min, float& max) {
+        if (value > max) max = value;
+        if (value < min) min = value;
+    };
+    for (const Vertex& v : vertices) {
+        widen(v.x, low.x, high.x);
+        widen(v.y, low.y, high.y);
+        widen(v.z, low.z, high.z);
+    }
+    // Without vertices the bounds stay infinite and inf + -inf gives the NaN centre.
+    return {(low.x + high.x) * 0.5f, (low.y + high.y) * 0.5f, (low.z + high.z) * 0.5f};
+}
+
+}  // namespace
+
+Model load_obj(std::string_view text) {
+    Model model;
+    std::vector<std::string_view> tokens;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+
+        split_tokens(line, tokens);
+        if (tokens.empty()) continue;
+        if (tokens[0] == "v") {
+            const float x = parse_float(token_at(tokens, 1));
+            const float y = parse_float(token_at(tokens, 2));
+            const float z = parse_float(token_at(tokens, 3));
+            model.vertices.push_back({x, y, z});
+        } else if (tokens[0] == "f") {
+            Face face{};
+            for (std::size_t corner = 0; corner < 3; ++corner) {
+                const std::string_view token = token_at(tokens, corner + 1);
+                const std::string_view vertex = token.substr(0, token.find('/'));
+                // OBJ counts from 1; 0 wraps to the largest index, which the effects reject.
+                face[corner] = parse_index(vertex) - 1u;
+            }
+            model.faces.push_back(face);
+        }
+    }
+    model.center = bounding_box_center(model.vertices);
+    return model;
+}
+
+}  // namespace lumo
