@@ -1,0 +1,189 @@
+#include "clips.hpp"
+
+#include <cmath>
+#include <cstdio>
+#include <string_view>
+
+#include "synth.hpp"
+
+namespace clipgen {
+
+namespace {
+
+enum class Kind { Groove, Noise, Thumps };
+
+struct Recipe {
+    Kind kind;
+    Stats targets;
+    // One character per grid step: 'x' plays the groove, '.' only bright, quiet material.
+    std::string_view steps;
+    double hat_cutoff;  // Hz
+    // Where the sound stops (faded out, nothing wraps round); 0 for a seamless loop.
+    double cut_seconds = 0.0;
+    // Gain of the kick on step 9, which gives a sparse loop the peak it needs.
+    double accent = 1.0;
+};
+
+// Clips 1 to 6 play the same first three steps, so that they open alike.
+constexpr int kOpeningSteps = 3;
+constexpr double kOpeningHatCutoff = 7000.0;
+
+const Recipe kRecipes[8] = {
+    {Kind::Groove, {0.92, 1.00, 0.20, 0.20, 3900, 0.24}, "xxx...x.xxx...x.", 9000, 0.0, 1.6},
+    {Kind::Groove, {0.93, 1.00, 0.25, 0.22, 3500, 0.17}, "xxxxx...x.xx.xx.", 8000},
+    {Kind::Groove, {1.00, 1.00, 0.34, 0.36, 970, 0.33}, "xxxxxxxxxxxxxxxx", 5000},
+    {Kind::Groove, {1.00, 1.00, 0.34, 0.35, 1400, 0.29}, "xxxxxxxxxxxx.xxx", 7000},
+    {Kind::Groove, {0.93, 1.00, 0.29, 0.30, 2050, 0.29}, "xxxxxxxxxxxx.xxx", 7000},
+    {Kind::Groove, {0.92, 1.00, 0.17, 0.18, 1360, 0.34}, "xxxxx...x.xx.xx.", 8000, 1.40},
+    {Kind::Noise, {1.00, 1.00, 0.24, 0.25, 15350, 0.66}, "x.x.....x.....x.", 6000},
+    {Kind::Thumps, {0.42, 0.42, 0.07, 0.07, 710, -0.68}, "x.......x.......", 3000},
+};
+
+// The bass line under the groove, one note per step (Hz); equal neighbours are tied.
+constexpr double kBassLine[kSteps] = {55.0,  55.0,  55.0,  55.0,  65.41, 65.41, 49.0,  49.0,
+                                      55.0,  55.0,  55.0,  55.0,  43.65, 43.65, 49.0,  49.0};
+constexpr bool kKickSteps[kSteps] = {1, 0, 1, 0, 0, 0, 1, 0, 1, 0, 1, 0, 0, 0, 1, 0};
+constexpr bool kSnareSteps[kSteps] = {0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0};
+
+long step_frames(int step) { return step_start(step + 1) - step_start(step); }
+
+std::uint64_t seed_for(int number, int step, int voice) {
+    return 0x6C756D6F00000000ull ^ (static_cast<std::uint64_t>(number) << 24) ^
+           (static_cast<std::uint64_t>(step) << 8) ^ static_cast<std::uint64_t>(voice);
+}
+
+// `base` holds what stays fixed while tuning; `bright` is scaled to set the brightness.
+void render_groove(int number, const Recipe& recipe, Layer& base, Layer& bright) {
+    // The openings share their noise; only the kick's pitch differs a hair between clips.
+    Kick kick;
+    kick.end_hz = 48.0 + 0.03 * number;
+    for (int step = 0; step < kSteps; ++step) {
+        const long frame = step_start(step);
+        if (recipe.cut_seconds > 0 && frame >= recipe.cut_seconds * kRate) break;
+        const bool opening = step < kOpeningSteps;
+        const int seed_owner = opening ? 0 : number;
+        Layer& highs = opening ? base : bright;
+        const double hat_gain = opening ? 0.035 : 0.12;
+        const double hat_cutoff = opening ? kOpeningHatCutoff : recipe.hat_cutoff;
+        add_hat(highs, frame, hat_gain, 0.018, hat_cutoff, seed_for(seed_owner, step, 1));
+        add_hat(highs, frame + step_frames(step) / 2, 0.6 * hat_gain, 0.012, hat_cutoff,
+                seed_for(seed_owner, step, 2));
+        if (recipe.steps[step] != 'x') {
+            add_wash(bright, frame, step_frames(step), 0.05, 2500.0, 16000.0, seed_for(number, step, 3));
+            continue;
+        }
+        if (kKickSteps[step]) {
+            Kick this_kick = kick;
+            if (step == 8) this_kick.gain *= recipe.accent;
+            add_kick(base, frame, this_kick);
+        }
+        if (kSnareSteps[step]) add_snare(base, frame, 0.7, seed_for(seed_owner, step, 4));
+        const bool tied = step > 0 && recipe.steps[step - 1] == 'x' && kBassLine[step - 1] == kBassLine[step];
+        if (tied) continue;
+        int last = step;
+        while (last + 1 < kSteps && recipe.steps[last + 1] == 'x' && kBassLine[last + 1] == kBassLine[step]) ++last;
+        add_bass(base, frame, step_start(last + 1) - frame, kBassLine[step], 0.45);
+    }
+}
+
+void render_noise(int number, const Recipe& recipe, Layer& base, Layer& bright) {
+    for (int step = 0; step < kSteps; ++step) {
+        const long frame = step_start(step);
+        const bool accent = recipe.steps[step] == 'x';
+        add_wash(base, frame, step_frames(step), 0.35, 300.0, 2500.0, seed_for(number, step, 5));
+        if (accent) add_wash(base, frame, step_frames(step), 1.2, 200.0, 4000.0, seed_for(number, step, 6), 0.07);
+        add_hat(bright, frame + step_frames(step) / 2, 0.5, 0.05, 9000.0, seed_for(number, step, 7));
+        add_wash(bright, frame, step_frames(step), 0.25, 9000.0, 30000.0, seed_for(number, step, 8));
+    }
+}
+
+void render_thumps(int number, const Recipe& recipe, Layer& base, Layer& bright) {
+    Kick thump;
+    thump.start_hz = 95.0;
+    thump.end_hz = 41.0;
+    thump.pitch_decay = 0.06;
+    thump.decay = 0.2;
+    for (int step = 0; step < kSteps; ++step) {
+        const long frame = step_start(step);
+        if (recipe.steps[step] == 'x') add_kick(base, frame, thump);
+        add_hat(bright, frame, 0.05, 0.02, recipe.hat_cutoff, seed_for(number, step, 9));
+    }
+}
+
+// Fades the sound out over 30 ms from `seconds` and silences the rest.
+void cut(std::vector<double>& signal, double seconds) {
+    const double fade = 0.03;
+    for (std::size_t i = 0; i < signal.size(); ++i) {
+        const double t = static_cast<double>(i) / kRate - seconds;
+        if (t > fade) signal[i] = 0.0;
+        else if (t > 0) signal[i] *= 0.5 + 0.5 * std::cos(3.141592653589793 * t / fade);
+    }
+}
+
+std::vector<double> mix(const std::vector<double>& a, const std::vector<double>& b, double b_gain) {
+    std::vector<double> out(a.size());
+    for (std::size_t i = 0; i < a.size(); ++i) out[i] = a[i] + b_gain * b[i];
+    return out;
+}
+
+// Crossings per second of the mix as it will be written: the limiter keeps every sign,
+// but 16-bit rounding turns very quiet passages into zeros (or flickers them).
+double written_crossings(const std::vector<double>& base, const std::vector<double>& bright, double gain,
+                         double rms) {
+    std::vector<double> signal = mix(base, bright, gain);
+    double sum = 0.0;
+    for (double value : signal) sum += value * value;
+    const double scale = rms / std::sqrt(sum / static_cast<double>(signal.size())) * 32768.0;
+    for (double& value : signal) value = std::nearbyint(value * scale);
+    return crossings_per_second(signal);
+}
+
+// The level of the bright layer that gives the left channel its crossings per second.
+double solve_brightness(const std::vector<double>& base, const std::vector<double>& bright, const Stats& targets) {
+    auto crossings = [&](double gain) { return written_crossings(base, bright, gain, targets.rms_left); };
+    double low = 0.0, high = 1.0;
+    while (crossings(high) < targets.crossings && high < 1e4) high *= 2.0;
+    for (int i = 0; i < 40; ++i) {
+        const double middle = 0.5 * (low + high);
+        (crossings(middle) < targets.crossings ? low : high) = middle;
+    }
+    return 0.5 * (low + high);
+}
+
+}  // namespace
+
+Stats target_stats(int number) { return kRecipes[number - 1].targets; }
+
+Clip make_clip(int number) {
+    const Recipe& recipe = kRecipes[number - 1];
+    Layer base, bright;
+    const bool wraps = recipe.cut_seconds == 0.0;
+    base.wraps = bright.wraps = wraps;
+    switch (recipe.kind) {
+        case Kind::Groove: render_groove(number, recipe, base, bright); break;
+        case Kind::Noise: render_noise(number, recipe, base, bright); break;
+        case Kind::Thumps: render_thumps(number, recipe, base, bright); break;
+    }
+    for (Layer* layer : {&base, &bright}) {
+        remove_mean(layer->direct);
+        remove_mean(layer->twin);
+        if (!wraps) {
+            cut(layer->direct, recipe.cut_seconds);
+            cut(layer->twin, recipe.cut_seconds);
+        }
+    }
+    const double brightness = solve_brightness(base.direct, bright.direct, recipe.targets);
+    const std::vector<double> direct = mix(base.direct, bright.direct, brightness);
+    const std::vector<double> twin = mix(base.twin, bright.twin, brightness);
+
+    Clip clip;
+    clip.left = shape_channel(direct, recipe.targets.rms_left, recipe.targets.peak_left);
+    const double angle = solve_angle(to_unit(clip.left), direct, twin, recipe.targets.correlation);
+    std::vector<double> right(direct.size());
+    for (std::size_t i = 0; i < right.size(); ++i) right[i] = std::cos(angle) * direct[i] + std::sin(angle) * twin[i];
+    clip.right = shape_channel(right, recipe.targets.rms_right, recipe.targets.peak_right);
+    std::fprintf(stderr, "clip %d: brightness %.4f, angle %.4f\n", number, brightness, angle);
+    return clip;
+}
+
+}  // namespace clipgen

@@ -1,0 +1,141 @@
+#include "synth.hpp"
+
+#include <cmath>
+#include <numbers>
+
+namespace clipgen {
+
+namespace {
+
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+
+double seconds(long frames) { return static_cast<double>(frames) / kRate; }
+
+// Linear rise over `rise` seconds: every onset starts from silence, so none clicks.
+double attack(double t, double rise) { return t < rise ? t / rise : 1.0; }
+
+}  // namespace
+
+int step_start(int step) {
+    return static_cast<int>(static_cast<long long>(step) * kFrames / kSteps);
+}
+
+void Layer::add(long frame, double direct_value, double twin_value) {
+    if (frame >= kFrames) {
+        if (!wraps) return;
+        frame %= kFrames;
+    }
+    direct[static_cast<std::size_t>(frame)] += direct_value;
+    twin[static_cast<std::size_t>(frame)] += twin_value;
+}
+
+double Rng::uniform() {
+    state += 0x9E3779B97F4A7C15ull;
+    std::uint64_t z = state;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    z ^= z >> 31;
+    return static_cast<double>(z >> 11) * 0x1.0p-52 - 1.0;
+}
+
+HighPass::HighPass(double cutoff) : coefficient(1.0 / (1.0 + kTwoPi * cutoff / kRate)) {}
+
+double HighPass::operator()(double x) {
+    const double y1 = coefficient * (last_out1 + x - last_in1);
+    last_in1 = x;
+    last_out1 = y1;
+    const double y2 = coefficient * (last_out2 + y1 - last_in2);
+    last_in2 = y1;
+    last_out2 = y2;
+    return y2;
+}
+
+LowPass::LowPass(double cutoff) : coefficient(1.0 - std::exp(-kTwoPi * cutoff / kRate)) {}
+
+double LowPass::operator()(double x) {
+    state1 += coefficient * (x - state1);
+    state2 += coefficient * (state1 - state2);
+    return state2;
+}
+
+void add_kick(Layer& layer, long frame, const Kick& kick) {
+    // Cut after five decay times, ending on a short fade, so that little of a late kick
+    // wraps round into the opening.
+    const long length = static_cast<long>(kick.decay * 5.0 * kRate);
+    const double end = seconds(length);
+    double phase = 0.0;
+    for (long i = 0; i < length; ++i) {
+        const double t = seconds(i);
+        const double hz = kick.end_hz + (kick.start_hz - kick.end_hz) * std::exp(-t / kick.pitch_decay);
+        double envelope = kick.gain * attack(t, 0.0015) * std::exp(-t / kick.decay);
+        if (end - t < 0.01) envelope *= (end - t) / 0.01;
+        layer.add(frame + i, envelope * std::sin(phase), envelope * std::cos(phase));
+        phase += kTwoPi * hz / kRate;
+    }
+}
+
+void add_bass(Layer& layer, long frame, long frames, double hz, double gain) {
+    const double release = 0.012;
+    const double length = seconds(frames);
+    for (long i = 0; i < frames; ++i) {
+        const double t = seconds(i);
+        const double tail = length - t;
+        double envelope = gain * attack(t, 0.006) * (0.55 + 0.45 * std::exp(-t / 0.25));
+        if (tail < release) envelope *= tail / release;
+        const double phase = kTwoPi * hz * t;
+        const double direct = std::sin(phase) + 0.35 * std::sin(2 * phase) + 0.12 * std::sin(3 * phase);
+        const double twin = std::cos(phase) + 0.35 * std::cos(2 * phase) + 0.12 * std::cos(3 * phase);
+        layer.add(frame + i, envelope * direct, envelope * twin);
+    }
+}
+
+void add_snare(Layer& layer, long frame, double gain, std::uint64_t seed) {
+    Rng direct_noise{seed};
+    Rng twin_noise{seed ^ 0x5A5A5A5A12345678ull};
+    HighPass direct_high(900.0), twin_high(900.0);
+    LowPass direct_low(4500.0), twin_low(4500.0);
+    const long length = static_cast<long>(0.5 * kRate);
+    for (long i = 0; i < length; ++i) {
+        const double t = seconds(i);
+        const double rise = attack(t, 0.001);
+        const double body = 0.6 * rise * std::exp(-t / 0.045);
+        const double rattle = rise * std::exp(-t / 0.085);
+        const double phase = kTwoPi * 185.0 * t;
+        const double direct = body * std::sin(phase) + rattle * direct_low(direct_high(direct_noise.uniform()));
+        const double twin = body * std::cos(phase) + rattle * twin_low(twin_high(twin_noise.uniform()));
+        layer.add(frame + i, gain * direct, gain * twin);
+    }
+}
+
+void add_hat(Layer& layer, long frame, double gain, double decay, double cutoff, std::uint64_t seed) {
+    Rng direct_noise{seed};
+    Rng twin_noise{seed ^ 0x77E1D00Dull};
+    HighPass direct_high(cutoff), twin_high(cutoff);
+    const long length = static_cast<long>(decay * 9.0 * kRate);
+    for (long i = 0; i < length; ++i) {
+        const double t = seconds(i);
+        const double envelope = gain * attack(t, 0.0005) * std::exp(-t / decay);
+        layer.add(frame + i, envelope * direct_high(direct_noise.uniform()),
+                  envelope * twin_high(twin_noise.uniform()));
+    }
+}
+
+void add_wash(Layer& layer, long frame, long frames, double gain, double low_cut, double high_cut,
+              std::uint64_t seed, double decay) {
+    Rng direct_noise{seed};
+    Rng twin_noise{seed ^ 0x3C3C0FF0ull};
+    HighPass direct_high(low_cut), twin_high(low_cut);
+    LowPass direct_low(high_cut), twin_low(high_cut);
+    const double fade = 0.004;
+    const double length = seconds(frames);
+    for (long i = 0; i < frames; ++i) {
+        const double t = seconds(i);
+        double envelope = gain * attack(t, fade);
+        if (decay > 0) envelope *= std::exp(-t / decay);
+        if (length - t < fade) envelope *= (length - t) / fade;
+        layer.add(frame + i, envelope * direct_low(direct_high(direct_noise.uniform())),
+                  envelope * twin_low(twin_high(twin_noise.uniform())));
+    }
+}
+
+}  // namespace clipgen
