@@ -1,0 +1,122 @@
+#include "wave/wav.hpp"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+namespace lumo {
+
+namespace {
+
+// libsndfile reads the clip through these callbacks, straight from the embedded bytes.
+struct Cursor {
+    std::span<const std::byte> bytes;
+    sf_count_t position = 0;
+};
+
+sf_count_t length_of(const Cursor& cursor) { return static_cast<sf_count_t>(cursor.bytes.size()); }
+
+sf_count_t get_filelen(void* user) { return length_of(*static_cast<Cursor*>(user)); }
+
+sf_count_t seek(sf_count_t offset, int whence, void* user) {
+    Cursor& cursor = *static_cast<Cursor*>(user);
+    sf_count_t base = 0;
+    if (whence == SEEK_CUR) base = cursor.position;
+    if (whence == SEEK_END) base = length_of(cursor);
+    // Positions past the end are allowed (reads there return nothing); before the start not.
+    if (offset < -base) return -1;
+    cursor.position = base + offset;
+    return cursor.position;
+}
+
+sf_count_t read(void* destination, sf_count_t count, void* user) {
+    Cursor& cursor = *static_cast<Cursor*>(user);
+    const sf_count_t available = std::max<sf_count_t>(0, length_of(cursor) - cursor.position);
+    const sf_count_t taken = std::clamp<sf_count_t>(count, 0, available);
+    if (taken > 0) {
+        std::memcpy(destination, cursor.bytes.data() + cursor.position, static_cast<std::size_t>(taken));
+        cursor.position += taken;
+    }
+    return taken;
+}
+
+sf_count_t write(const void*, sf_count_t, void*) { return 0; }
+
+sf_count_t tell(void* user) { return static_cast<Cursor*>(user)->position; }
+
+// Closes the file on every way out of read_wav_to_vec.
+struct FileCloser {
+    SNDFILE* file;
+    ~FileCloser() { sf_close(file); }
+};
+
+// Bits per integer sample, or 0 for float samples, or -1 for anything else.
+int integer_bits(int format) {
+    switch (format & SF_FORMAT_SUBMASK) {
+        case SF_FORMAT_PCM_S8:
+        case SF_FORMAT_PCM_U8: return 8;
+        case SF_FORMAT_PCM_16: return 16;
+        case SF_FORMAT_PCM_24: return 24;
+        case SF_FORMAT_PCM_32: return 32;
+        case SF_FORMAT_FLOAT:
+        case SF_FORMAT_DOUBLE: return 0;
+        default: return -1;
+    }
+}
+
+constexpr sf_count_t kChunkSamples = 8192;  // even: a chunk never splits a frame
+
+// Appends whole frames from `samples` (count items, left then right); false once the
+// data is used up or a read failed, which ends decoding without an error.
+template <class Sample, class Convert>
+bool append_frames(PointList& points, const std::array<Sample, kChunkSamples>& samples, sf_count_t count,
+                   Convert convert) {
+    for (sf_count_t i = 0; i + 1 < count; i += 2) {
+        points.push_back(Point{convert(samples[static_cast<std::size_t>(i)]),
+                               convert(samples[static_cast<std::size_t>(i + 1)])});
+    }
+    return count == kChunkSamples;
+}
+
+}  // namespace
+
+Result<PointList> read_wav_to_vec(std::span<const std::byte> bytes) {
+    SF_VIRTUAL_IO io{get_filelen, seek, read, write, tell};
+    Cursor cursor{bytes};
+    SF_INFO info{};
+    SNDFILE* file = sf_open_virtual(&io, SFM_READ, &info, &cursor);
+    if (file == nullptr) return Error(sf_strerror(nullptr));
+    const FileCloser closer{file};
+
+    if (info.channels != 2) return Error("Only stereo WAV files are supported");
+    const int bits = integer_bits(info.format);
+    if (bits < 0) return Error("Unsupported WAV sample format");
+
+    PointList points;
+    // The header's frame count is only a hint: never reserve more than the bytes can hold.
+    points.reserve(static_cast<std::size_t>(std::clamp<sf_count_t>(info.frames, 0, length_of(cursor) / 2)));
+    if (bits == 0) {
+        // Float data passes through unscaled and unclipped.
+        sf_command(file, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
+        sf_command(file, SFC_SET_CLIPPING, nullptr, SF_FALSE);
+        std::array<float, kChunkSamples> samples;
+        while (append_frames(points, samples, sf_read_float(file, samples.data(), kChunkSamples),
+                             [](float sample) { return sample; })) {
+        }
+        return points;
+    }
+    // libsndfile hands integers over left-justified in 32 bits (8-bit data re-centred
+    // first); shifting back recovers the sample exactly as stored.
+    const int shift = 32 - bits;
+    const float divisor = static_cast<float>(std::int64_t{1} << (bits - 1));
+    std::array<int, kChunkSamples> samples;
+    while (append_frames(points, samples, sf_read_int(file, samples.data(), kChunkSamples),
+                         [=](int sample) { return static_cast<float>(sample >> shift) / divisor; })) {
+    }
+    return points;
+}
+
+}  // namespace lumo

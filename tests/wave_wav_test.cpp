@@ -1,0 +1,197 @@
+// The WAV decoder over hand-made files: scaling of every integer width, float
+// pass-through, the stereo rule, and damaged files that must never crash it.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "wave/wav.hpp"
+
+namespace lumo {
+namespace {
+
+enum class Tag : std::uint16_t { Pcm = 1, Float = 3, Extensible = 0xFFFE };
+
+struct WavShape {
+    Tag tag = Tag::Pcm;
+    int channels = 2;
+    int rate = 96000;
+    int bits = 16;
+    bool info_list = false;
+};
+
+void put_le(std::vector<std::byte>& out, std::uint64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::byte>((value >> (8 * i)) & 0xFF));
+}
+
+void put_text(std::vector<std::byte>& out, std::string_view text) {
+    for (char c : text) out.push_back(static_cast<std::byte>(c));
+}
+
+// A complete file around `data`, the raw sample bytes.
+std::vector<std::byte> make_wav(const WavShape& shape, const std::vector<std::byte>& data) {
+    const bool extensible = shape.tag == Tag::Extensible;
+    const int fmt_size = extensible ? 40 : 16;
+    const int block = shape.channels * shape.bits / 8;
+    std::vector<std::byte> out;
+    put_text(out, "RIFF");
+    put_le(out, 4 + 8 + fmt_size + (shape.info_list ? 34 : 0) + 8 + data.size(), 4);
+    put_text(out, "WAVEfmt ");
+    put_le(out, fmt_size, 4);
+    put_le(out, static_cast<std::uint16_t>(shape.tag), 2);
+    put_le(out, shape.channels, 2);
+    put_le(out, shape.rate, 4);
+    put_le(out, shape.rate * block, 4);
+    put_le(out, block, 2);
+    put_le(out, shape.bits, 2);
+    if (extensible) {
+        put_le(out, 22, 2);
+        put_le(out, shape.bits, 2);
+        put_le(out, 0x3, 4);
+        for (unsigned byte : {0x01u, 0u, 0u, 0u, 0u, 0u, 0x10u, 0u, 0x80u, 0u, 0u, 0xAAu, 0u, 0x38u, 0x9Bu, 0x71u})
+            put_le(out, byte, 1);
+    }
+    if (shape.info_list) {
+        put_text(out, "LIST");
+        put_le(out, 26, 4);
+        put_text(out, "INFOISFT");
+        put_le(out, 14, 4);
+        put_text(out, std::string_view("test-encoder\0\0", 14));
+    }
+    put_text(out, "data");
+    put_le(out, data.size(), 4);
+    out.insert(out.end(), data.begin(), data.end());
+    return out;
+}
+
+std::vector<std::byte> samples_le(const std::vector<std::int64_t>& samples, int bytes) {
+    std::vector<std::byte> out;
+    for (std::int64_t sample : samples) put_le(out, static_cast<std::uint64_t>(sample), bytes);
+    return out;
+}
+
+PointList decode_ok(const std::vector<std::byte>& file) {
+    Result<PointList> result = read_wav_to_vec(file);
+    EXPECT_TRUE(result.ok()) << (result.ok() ? "" : result.error().message());
+    return result.ok() ? std::move(result).value() : PointList{};
+}
+
+// Exact float comparison: the decoder must produce these bits, not values near them.
+void expect_points(const PointList& got, const std::vector<Point>& want) {
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(std::memcmp(&got[i], &want[i], sizeof(Point)), 0)
+            << "point " << i << ": (" << got[i].x << ", " << got[i].y << ")";
+    }
+}
+
+TEST(ReadWav, SixteenBitExtremesAndLayout) {
+    const std::vector<std::int64_t> samples = {-32768, 32767, 0, 1, -1, 16384};
+    const std::vector<Point> want = {{-1.0f, 32767.0f / 32768.0f}, {0.0f, 1.0f / 32768.0f}, {-1.0f / 32768.0f, 0.5f}};
+    expect_points(decode_ok(make_wav({}, samples_le(samples, 2))), want);
+    // The embedded clips' header: extensible tag, integer PCM sub-format, INFO list to skip.
+    const WavShape extensible{.tag = Tag::Extensible, .info_list = true};
+    expect_points(decode_ok(make_wav(extensible, samples_le(samples, 2))), want);
+    EXPECT_NEAR(want[0].y, 0.999969, 5e-7);
+}
+
+TEST(ReadWav, SampleRateIsNotChecked) {
+    const PointList points = decode_ok(make_wav({.rate = 44100}, samples_le({100, -200, 300, -400}, 2)));
+    expect_points(points, {{100.0f / 32768.0f, -200.0f / 32768.0f}, {300.0f / 32768.0f, -400.0f / 32768.0f}});
+}
+
+TEST(ReadWav, OnlyStereoIsAccepted) {
+    for (int channels : {1, 3}) {
+        const Result<PointList> result = read_wav_to_vec(make_wav({.channels = channels}, samples_le({1, 2, 3, 4, 5, 6}, 2)));
+        ASSERT_FALSE(result.ok()) << channels << " channels";
+        EXPECT_EQ(result.error().message(), "Only stereo WAV files are supported");
+    }
+}
+
+// Each raw integer is divided by 2^(bits - 1) as a float, so libsndfile's own scaling
+// (left-justifying, re-centring unsigned 8-bit data) must be undone exactly.
+TEST(ReadWav, IntegerWidthsScaleByTheirOwnRange) {
+    // 8-bit WAV data is unsigned around 128.
+    const std::vector<std::byte> eight = {std::byte{0}, std::byte{255}, std::byte{128}, std::byte{129}};
+    expect_points(decode_ok(make_wav({.bits = 8}, eight)), {{-1.0f, 127.0f / 128.0f}, {0.0f, 1.0f / 128.0f}});
+
+    const std::int64_t min24 = -(1 << 23), max24 = (1 << 23) - 1;
+    expect_points(decode_ok(make_wav({.bits = 24}, samples_le({min24, max24, 1, -3}, 3))),
+                  {{-1.0f, static_cast<float>(max24) / 8388608.0f}, {1.0f / 8388608.0f, -3.0f / 8388608.0f}});
+
+    const std::int64_t min32 = std::numeric_limits<std::int32_t>::min();
+    const std::int64_t max32 = std::numeric_limits<std::int32_t>::max();
+    const float divisor = 2147483648.0f;
+    expect_points(decode_ok(make_wav({.bits = 32}, samples_le({min32, max32, 123456789, -7}, 4))),
+                  {{-1.0f, static_cast<float>(max32) / divisor},
+                   {static_cast<float>(123456789) / divisor, -7.0f / divisor}});
+}
+
+TEST(ReadWav, FloatSamplesPassUnchanged) {
+    const std::vector<float> values = {1.5f, -2.0f, 1e-30f, -0.0f, 0.1f, 65536.0f};
+    std::vector<std::byte> data;
+    for (float value : values) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &value, sizeof bits);
+        put_le(data, bits, 4);
+    }
+    expect_points(decode_ok(make_wav({.tag = Tag::Float, .bits = 32}, data)),
+                  {{1.5f, -2.0f}, {1e-30f, -0.0f}, {0.1f, 65536.0f}});
+}
+
+TEST(ReadWav, IncompleteFramesAndEmptyData) {
+    // Three samples: the odd one out is dropped.
+    expect_points(decode_ok(make_wav({}, samples_le({1, 2, 3}, 2))), {{1.0f / 32768.0f, 2.0f / 32768.0f}});
+    // No samples at all is an empty figure, not an error.
+    EXPECT_TRUE(decode_ok(make_wav({}, {})).empty());
+}
+
+TEST(ReadWav, HeadersThatDoNotParseCarryTheDecodersMessage) {
+    const std::vector<std::byte> file = make_wav({}, samples_le({1, 2}, 2));
+    for (const char* bad : {"RIFX", "JUNK"}) {
+        std::vector<std::byte> broken = file;
+        std::memcpy(broken.data(), bad, 4);
+        const Result<PointList> result = read_wav_to_vec(broken);
+        ASSERT_FALSE(result.ok()) << bad;
+        EXPECT_FALSE(result.error().message().empty());
+    }
+    EXPECT_FALSE(read_wav_to_vec({}).ok());
+}
+
+// Every prefix of a good file, and a good file with bytes overwritten, decodes to an
+// error or to a prefix of the true frames, and never reads outside the block (the
+// sanitizer build runs this too).
+TEST(ReadWav, DamagedFilesNeverCrash) {
+    std::vector<std::int64_t> samples;
+    for (int i = 0; i < 400; ++i) samples.push_back((i * 7919) % 65536 - 32768);
+    const std::vector<std::byte> file = make_wav({.tag = Tag::Extensible, .info_list = true}, samples_le(samples, 2));
+    const PointList full = decode_ok(file);
+    ASSERT_EQ(full.size(), 200u);
+    for (std::size_t length = 0; length < file.size(); ++length) {
+        const std::vector<std::byte> prefix(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(length));
+        const Result<PointList> result = read_wav_to_vec(prefix);
+        if (!result.ok()) continue;
+        ASSERT_LE(result.value().size(), full.size()) << length;
+        for (std::size_t i = 0; i < result.value().size(); ++i) ASSERT_EQ(result.value()[i], full[i]) << length;
+    }
+    std::uint32_t state = 12345;
+    for (int trial = 0; trial < 2000; ++trial) {
+        std::vector<std::byte> broken = file;
+        for (int hit = 0; hit < 3; ++hit) {
+            state = state * 1664525u + 1013904223u;
+            const std::size_t at = (state >> 8) % 110;  // the header and the first frames
+            state = state * 1664525u + 1013904223u;
+            broken[at] = static_cast<std::byte>(state >> 24);
+        }
+        const Result<PointList> result = read_wav_to_vec(broken);
+        if (result.ok()) {
+            EXPECT_LE(result.value().size(), broken.size());
+        }
+    }
+}
+
+}  // namespace
+}  // namespace lumo
