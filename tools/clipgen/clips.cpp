@@ -1,7 +1,7 @@
 #include "clips.hpp"
 
 #include <cmath>
-#include <cstdio>
+#include <numbers>
 #include <string_view>
 
 #include "synth.hpp"
@@ -22,6 +22,11 @@ struct Recipe {
     double cut_seconds = 0.0;
     // Gain of the kick on step 9, which gives a sparse loop the peak it needs.
     double accent = 1.0;
+    // Steps that get a snare besides the usual ones ('s'), one character per step.
+    std::string_view extra_snares = "................";
+    // The clip whose noise this one plays (0: its own), so that one clip can be the
+    // start of another.
+    int noise_of = 0;
 };
 
 // Clips 1 to 6 play the same first three steps, so that they open alike.
@@ -32,9 +37,9 @@ const Recipe kRecipes[8] = {
     {Kind::Groove, {0.92, 1.00, 0.20, 0.20, 3900, 0.24}, "xxx...x.xxx...x.", 9000, 0.0, 1.6},
     {Kind::Groove, {0.93, 1.00, 0.25, 0.22, 3500, 0.17}, "xxxxx...x.xx.xx.", 8000},
     {Kind::Groove, {1.00, 1.00, 0.34, 0.36, 970, 0.33}, "xxxxxxxxxxxxxxxx", 5000},
-    {Kind::Groove, {1.00, 1.00, 0.34, 0.35, 1400, 0.29}, "xxxxxxxxxxxx.xxx", 7000},
+    {Kind::Groove, {1.00, 1.00, 0.34, 0.35, 1400, 0.29}, "xxxxxxxxxxxx.xxx", 7000, 0.0, 1.0, "..........s...s."},
     {Kind::Groove, {0.93, 1.00, 0.29, 0.30, 2050, 0.29}, "xxxxxxxxxxxx.xxx", 7000},
-    {Kind::Groove, {0.92, 1.00, 0.17, 0.18, 1360, 0.34}, "xxxxx...x.xx.xx.", 8000, 1.40},
+    {Kind::Groove, {0.92, 1.00, 0.17, 0.18, 1360, 0.34}, "xxxxx...x.xx.xx.", 8000, 1.40, 1.0, "................", 2},
     {Kind::Noise, {1.00, 1.00, 0.24, 0.25, 15350, 0.66}, "x.x.....x.....x.", 6000},
     {Kind::Thumps, {0.42, 0.42, 0.07, 0.07, 710, -0.68}, "x.......x.......", 3000},
 };
@@ -57,11 +62,12 @@ void render_groove(int number, const Recipe& recipe, Layer& base, Layer& bright)
     // The openings share their noise; only the kick's pitch differs a hair between clips.
     Kick kick;
     kick.end_hz = 48.0 + 0.03 * number;
+    const int noise = recipe.noise_of != 0 ? recipe.noise_of : number;
     for (int step = 0; step < kSteps; ++step) {
         const long frame = step_start(step);
         if (recipe.cut_seconds > 0 && frame >= recipe.cut_seconds * kRate) break;
         const bool opening = step < kOpeningSteps;
-        const int seed_owner = opening ? 0 : number;
+        const int seed_owner = opening ? 0 : noise;
         Layer& highs = opening ? base : bright;
         const double hat_gain = opening ? 0.035 : 0.12;
         const double hat_cutoff = opening ? kOpeningHatCutoff : recipe.hat_cutoff;
@@ -69,7 +75,11 @@ void render_groove(int number, const Recipe& recipe, Layer& base, Layer& bright)
         add_hat(highs, frame + step_frames(step) / 2, 0.6 * hat_gain, 0.012, hat_cutoff,
                 seed_for(seed_owner, step, 2));
         if (recipe.steps[step] != 'x') {
-            add_wash(bright, frame, step_frames(step), 0.05, 2500.0, 16000.0, seed_for(number, step, 3));
+            // The first half's gaps are darker, the second half's answer them brighter.
+            const bool first_half = step < kSteps / 2;
+            add_wash(base, frame, step_frames(step), 0.3, first_half ? 300.0 : 600.0, first_half ? 2000.0 : 4000.0,
+                     seed_for(noise, step, 3));
+            add_wash(bright, frame, step_frames(step), 0.03, 3000.0, 12000.0, seed_for(noise, step, 10));
             continue;
         }
         if (kKickSteps[step]) {
@@ -77,11 +87,15 @@ void render_groove(int number, const Recipe& recipe, Layer& base, Layer& bright)
             if (step == 8) this_kick.gain *= recipe.accent;
             add_kick(base, frame, this_kick);
         }
-        if (kSnareSteps[step]) add_snare(base, frame, 0.7, seed_for(seed_owner, step, 4));
+        if (kSnareSteps[step] || recipe.extra_snares[step] == 's') {
+            add_snare(base, frame, 0.7, seed_for(seed_owner, step, 4));
+        }
         const bool tied = step > 0 && recipe.steps[step - 1] == 'x' && kBassLine[step - 1] == kBassLine[step];
         if (tied) continue;
         int last = step;
-        while (last + 1 < kSteps && recipe.steps[last + 1] == 'x' && kBassLine[last + 1] == kBassLine[step]) ++last;
+        while (last + 1 < kSteps && recipe.steps[last + 1] == 'x' && kBassLine[last + 1] == kBassLine[step]) {
+            ++last;
+        }
         add_bass(base, frame, step_start(last + 1) - frame, kBassLine[step], 0.45);
     }
 }
@@ -116,7 +130,7 @@ void cut(std::vector<double>& signal, double seconds) {
     for (std::size_t i = 0; i < signal.size(); ++i) {
         const double t = static_cast<double>(i) / kRate - seconds;
         if (t > fade) signal[i] = 0.0;
-        else if (t > 0) signal[i] *= 0.5 + 0.5 * std::cos(3.141592653589793 * t / fade);
+        else if (t > 0) signal[i] *= 0.5 + 0.5 * std::cos(std::numbers::pi * t / fade);
     }
 }
 
@@ -182,7 +196,8 @@ Clip make_clip(int number) {
     std::vector<double> right(direct.size());
     for (std::size_t i = 0; i < right.size(); ++i) right[i] = std::cos(angle) * direct[i] + std::sin(angle) * twin[i];
     clip.right = shape_channel(right, recipe.targets.rms_right, recipe.targets.peak_right);
-    std::fprintf(stderr, "clip %d: brightness %.4f, angle %.4f\n", number, brightness, angle);
+    clip.brightness = brightness;
+    clip.angle = angle;
     return clip;
 }
 

@@ -7,6 +7,8 @@ namespace clipgen {
 
 struct Clip {
     Samples left, right;
+    double brightness;  // the level the bright layer was tuned to
+    double angle;       // radians between the channels' mixes of the two renderings
 };
 
 // Renders and tunes clip `number` (1 … 8).

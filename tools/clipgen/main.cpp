@@ -75,13 +75,16 @@ int main(int argc, char** argv) {
         }
         const clipgen::Stats got = clipgen::measure(clip.left, clip.right);
         const clipgen::Stats want = clipgen::target_stats(number);
-        std::printf("clip %d  peak %.3f/%.3f (%.2f/%.2f)  rms %.3f/%.3f (%.2f/%.2f)  crossings %.0f (%.0f)  L-R %.3f (%.2f)\n",
+        std::printf("clip %d  peak %.3f/%.3f (%.2f/%.2f)  rms %.3f/%.3f (%.2f/%.2f)  crossings %.0f (%.0f)  "
+                    "L-R %.3f (%.2f)  brightness %.3f  angle %.3f\n",
                     number, got.peak_left, got.peak_right, want.peak_left, want.peak_right, got.rms_left,
                     got.rms_right, want.rms_left, want.rms_right, got.crossings, want.crossings,
-                    got.correlation, want.correlation);
+                    got.correlation, want.correlation, clip.brightness, clip.angle);
         lefts.push_back(clipgen::to_unit(clip.left));
     }
     std::printf("clips 3-4: %.3f (0.92)\n", clipgen::correlation(lefts[2], lefts[3], lefts[2].size()));
+    std::printf("clip 6 over clip 2's first 1.4 s: %.3f\n",
+                clipgen::correlation(lefts[1], lefts[5], static_cast<std::size_t>(1.4 * clipgen::kRate)));
     const std::size_t opening = clipgen::kRate / 2;
     for (int a = 0; a < 6; ++a)
         for (int b = a + 1; b < 6; ++b)

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <numbers>
 
 #include "synth.hpp"
@@ -112,7 +111,6 @@ Samples shape_channel(const std::vector<double>& signal, double rms, double peak
     }
     const double gain = 0.5 * (low + high);
     const Limiter limit{0.5 * peak, peak, gain * largest};
-    std::fprintf(stderr, "  loudest sample %.3f of the ceiling\n", gain * largest / peak);
     Samples out(signal.size());
     for (std::size_t i = 0; i < signal.size(); ++i) out[i] = quantize(limit(gain * signal[i]));
     return out;

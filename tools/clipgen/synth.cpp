@@ -99,7 +99,7 @@ void add_snare(Layer& layer, long frame, double gain, std::uint64_t seed) {
         const double t = seconds(i);
         const double rise = attack(t, 0.001);
         const double body = 0.6 * rise * std::exp(-t / 0.045);
-        const double rattle = rise * std::exp(-t / 0.085);
+        const double rattle = rise * std::exp(-t / 0.085) * (t > 0.45 ? (0.5 - t) / 0.05 : 1.0);
         const double phase = kTwoPi * 185.0 * t;
         const double direct = body * std::sin(phase) + rattle * direct_low(direct_high(direct_noise.uniform()));
         const double twin = body * std::cos(phase) + rattle * twin_low(twin_high(twin_noise.uniform()));
