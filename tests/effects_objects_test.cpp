@@ -85,6 +85,30 @@ TEST(ObjEffect, StillModelDrawsTheSameEveryFrame) {
     }
 }
 
+TEST(ObjEffect, LongFrameIsCutWhereverTheSliceEnds) {
+    // A frame drawing far longer than a slice: the slice is its beginning, whatever the hold.
+    std::vector<Vertex> vertices;
+    std::vector<Face> faces;
+    for (int j = 0; j < 11; ++j) {
+        for (int i = 0; i < 11; ++i) vertices.push_back({static_cast<float>(i * 8 - 40), static_cast<float>(j * 8 - 40), 0});
+    }
+    for (VertexIndex j = 0; j < 10; ++j) {
+        for (VertexIndex i = 0; i < 10; ++i) faces.push_back({j * 11 + i, j * 11 + i + 1, j * 11 + i + 12});
+    }
+    const Model model = make_model(vertices, faces);
+    PointList drawing;
+    for (const Face& f : faces) {
+        for (auto [a, b] : {std::pair{f[0], f[1]}, std::pair{f[1], f[2]}, std::pair{f[2], f[0]}}) {
+            const PointList line = create_line_float(vertices[a].x, vertices[a].y, vertices[b].x, vertices[b].y, 1);
+            drawing.insert(drawing.end(), line.begin(), line.end());
+        }
+    }
+    ASSERT_GT(drawing.size(), kSlice);
+    for (unsigned repeat : {1u, 2u, 7u}) {
+        EXPECT_EQ(still(1, model, 2, repeat), draw_points_float(drawing, repeat, 0.02f)) << repeat;
+    }
+}
+
 TEST(ObjEffect, OutlineDrawsEdgesOfExactlyOneFace) {
     const Model& model = square();
     EXPECT_EQ(distinct(still(1, model, 3)), expected_lines(model, {{0, 1}, {0, 2}, {1, 3}, {2, 3}}));

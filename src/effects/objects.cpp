@@ -76,12 +76,20 @@ void draw_dots(PointList& frame, const std::vector<Vertex>& vertices, const std:
     }
 }
 
+// The number of drawn points a slice plays: later points are cut off, so a frame stops
+// drawing lines once it has them (indices are still checked to the end).  With `repeat`
+// 0 nothing is played at all.
+std::size_t heard_points(unsigned repeat) {
+    return repeat == 0 ? 0 : (kSamplesPerFrame + repeat - 1) / repeat;
+}
+
 void draw_triangles(PointList& frame, const std::vector<Vertex>& vertices, const std::vector<Face>& faces,
-                    float step) {
+                    float step, std::size_t heard) {
     for (const Face& face : faces) {
         const Vertex& a = vertices[checked_index(face[0], vertices.size())];
         const Vertex& b = vertices[checked_index(face[1], vertices.size())];
         const Vertex& c = vertices[checked_index(face[2], vertices.size())];
+        if (frame.size() >= heard) continue;
         append_line(frame, a, b, step);
         append_line(frame, b, c, step);
         append_line(frame, c, a, step);
@@ -133,11 +141,12 @@ void shuffle(std::vector<Edge>& edges) {
 }
 
 void draw_outline(PointList& frame, const std::vector<Vertex>& vertices, std::vector<Edge>& edges,
-                  float step) {
+                  float step, std::size_t heard) {
     shuffle(edges);
     for (const Edge& edge : edges) {
         const Vertex& a = vertices[checked_index(edge.low, vertices.size())];
         const Vertex& b = vertices[checked_index(edge.high, vertices.size())];
+        if (frame.size() >= heard) continue;
         append_line(frame, a, b, step);
     }
 }
@@ -185,15 +194,16 @@ PointList obj(std::int32_t length, const Model& model, std::uint8_t mode, float 
         if (mode == 3) outline = outline_edges(model.faces);
 
         figure.reserve(frames * kSamplesPerFrame);
+        const std::size_t heard = heard_points(repeat);
         PointList frame;
         for (std::size_t k = 0; k < frames; ++k) {
             turn(vertices, r, mode == 0, model.center);
             if (dots) {
                 draw_dots(frame, vertices, model.faces, face_every);
             } else if (mode == 2) {
-                draw_triangles(frame, vertices, model.faces, step);
+                draw_triangles(frame, vertices, model.faces, step, heard);
             } else {
-                draw_outline(frame, vertices, outline, step);
+                draw_outline(frame, vertices, outline, step, heard);
             }
             // The renderer takes the frame list over; the next frame starts from an empty
             // list with the same room, so drawing it does not grow the buffer again.
