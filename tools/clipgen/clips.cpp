@@ -20,8 +20,10 @@ struct Recipe {
     double hat_cutoff;  // Hz
     // Where the sound stops (faded out, nothing wraps round); 0 for a seamless loop.
     double cut_seconds = 0.0;
-    // Gain of the kick on step 9, which gives a sparse loop the peak it needs.
-    double accent = 1.0;
+    // One kick (0-based step) played at its own gain: louder, it gives a sparse loop the
+    // peak it needs; softer, it sets a variation apart from its model.
+    int varied_kick = -1;
+    double varied_kick_gain = 1.0;
     // Steps that get a snare besides the usual ones ('s'), one character per step.
     std::string_view extra_snares = "................";
     // The clip whose noise this one plays (0: its own), so that one clip can be the
@@ -34,12 +36,12 @@ constexpr int kOpeningSteps = 3;
 constexpr double kOpeningHatCutoff = 7000.0;
 
 const Recipe kRecipes[8] = {
-    {Kind::Groove, {0.92, 1.00, 0.20, 0.20, 3900, 0.24}, "xxx...x.xxx...x.", 9000, 0.0, 1.6},
+    {Kind::Groove, {0.92, 1.00, 0.20, 0.20, 3900, 0.24}, "xxx...x.xxx...x.", 9000, 0.0, 8, 1.6},
     {Kind::Groove, {0.93, 1.00, 0.25, 0.22, 3500, 0.17}, "xxxxx...x.xx.xx.", 8000},
     {Kind::Groove, {1.00, 1.00, 0.34, 0.36, 970, 0.33}, "xxxxxxxxxxxxxxxx", 5000},
-    {Kind::Groove, {1.00, 1.00, 0.34, 0.35, 1400, 0.29}, "xxxxxxxxxxxx.xxx", 7000, 0.0, 1.0, "..........s...s."},
+    {Kind::Groove, {1.00, 1.00, 0.34, 0.35, 1400, 0.29}, "xxxxxxxxxxxx.xxx", 7000, 0.0, 10, 0.6, "..........s...s."},
     {Kind::Groove, {0.93, 1.00, 0.29, 0.30, 2050, 0.29}, "xxxxxxxxxxxx.xxx", 7000},
-    {Kind::Groove, {0.92, 1.00, 0.17, 0.18, 1360, 0.34}, "xxxxx...x.xx.xx.", 8000, 1.40, 1.0, "................", 2},
+    {Kind::Groove, {0.92, 1.00, 0.17, 0.18, 1360, 0.34}, "xxxxx...x.xx.xx.", 8000, 1.40, -1, 1.0, "................", 2},
     {Kind::Noise, {1.00, 1.00, 0.24, 0.25, 15350, 0.66}, "x.x.....x.....x.", 6000},
     {Kind::Thumps, {0.42, 0.42, 0.07, 0.07, 710, -0.68}, "x.......x.......", 3000},
 };
@@ -84,7 +86,7 @@ void render_groove(int number, const Recipe& recipe, Layer& base, Layer& bright)
         }
         if (kKickSteps[step]) {
             Kick this_kick = kick;
-            if (step == 8) this_kick.gain *= recipe.accent;
+            if (step == recipe.varied_kick) this_kick.gain *= recipe.varied_kick_gain;
             add_kick(base, frame, this_kick);
         }
         if (kSnareSteps[step] || recipe.extra_snares[step] == 's') {

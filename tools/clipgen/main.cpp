@@ -2,9 +2,11 @@
 // Writes clip-1.wav … clip-8.wav, the show's eight drum loops, and prints each clip's
 // measured statistics beside the ones it was tuned to.
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "clips.hpp"
