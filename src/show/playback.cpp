@@ -141,8 +141,10 @@ template <class T> T convert_sample(float v) {
 
 template <class T> void render_buffer(PlaybackState& state, std::span<T> out, float t) {
     collect_active(state, t);
-    // A buffer larger than the mix buffer is rendered in whole-frame pieces, one after
-    // the other, which steps the voices exactly as one pass would.
+    // A buffer larger than the mix buffer (no stream hands one over) is rendered in
+    // whole-frame pieces, one after the other, so nothing is written out of bounds.  Each
+    // voice steps as in one pass; only a voice named by two active events takes its two
+    // passes piece by piece instead of buffer by buffer.
     const std::size_t frame = std::max<std::size_t>(state.channels, 1);
     const std::size_t chunk = state.mix.capacity() / frame * frame;
     if (chunk == 0 && !out.empty()) fatal("playback state has no room for one frame");
