@@ -26,13 +26,13 @@ namespace lumo::audio {
 
 // One device as the test wants it to behave.
 struct FakeDeviceSpec {
-    std::string name;
+    std::string name{};
     bool output = true;                      // listed by output_devices()
-    std::optional<Error> name_error;         // name() fails with this
-    std::optional<Error> config_error;       // default_output_config() fails with this
+    std::optional<Error> name_error{};        // name() fails with this
+    std::optional<Error> config_error{};      // default_output_config() fails with this
     SupportedStreamConfig config{2, 44100, BufferSizeRange{1, 4294967295u}, SampleFormat::F32};
-    std::optional<Error> build_error;        // building a stream fails with this
-    std::optional<Error> play_error;         // play() on its streams fails with this
+    std::optional<Error> build_error{};       // building a stream fails with this
+    std::optional<Error> play_error{};        // play() on its streams fails with this
 };
 
 // What one stream built on a fake device has been asked and has played.  Shared by the
