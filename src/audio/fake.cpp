@@ -48,6 +48,7 @@ FakeDevice::FakeDevice(FakeDeviceSpec spec)
 Result<std::string> FakeDevice::name() const {
     ++record_->name_queries;
     if (record_->spec.name_error) return *record_->spec.name_error;
+    if (record_->spec.later_name_error && record_->name_queries > 1) return *record_->spec.later_name_error;
     return record_->spec.name;
 }
 

@@ -29,6 +29,7 @@ struct FakeDeviceSpec {
     std::string name{};
     bool output = true;                      // listed by output_devices()
     std::optional<Error> name_error{};        // name() fails with this
+    std::optional<Error> later_name_error{};  // name() fails with this from its second query on
     std::optional<Error> config_error{};      // default_output_config() fails with this
     SupportedStreamConfig config{2, 44100, BufferSizeRange{1, 4294967295u}, SampleFormat::F32};
     std::optional<Error> build_error{};       // building a stream fails with this
