@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# lumo run as a user runs it, against the private device of virtual-audio.sh (run this
+# script under it).  Every lumo and recorder started here is stopped by its PID.
+#
+#   lumo-e2e.sh CASE LUMO [CHECKER]
+#
+# CASE: default | raspi | loopback | no-loopback | full-run | show-start
+set -euo pipefail
+
+case_name=$1
+lumo=$2
+checker=${3:-}
+work=$(mktemp -d "${TMPDIR:-/tmp}/lumo-e2e.XXXXXX")
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  for file in "$work"/lumo.out "$work"/lumo.err; do
+    [[ -f $file ]] && { echo "--- $file" >&2; head -20 "$file" >&2; }
+  done
+  exit 1
+}
+
+start_lumo() {
+  "$lumo" "$@" >"$work/lumo.out" 2>"$work/lumo.err" </dev/null &
+  lumo_pid=$!
+  pids+=("$lumo_pid")
+}
+
+# Waits (up to $1 seconds) for lumo's three lines.
+wait_for_lines() {
+  for _ in $(seq $(($1 * 10))); do
+    (($(wc -l <"$work/lumo.out") >= 3)) && return 0
+    kill -0 "$lumo_pid" 2>/dev/null || fail "lumo ended before printing its lines"
+    sleep 0.1
+  done
+  fail "lumo printed no three lines in $1 s"
+}
+
+# Waits (up to $1 seconds, the show is rendered first) until lumo's stream reaches the
+# sound server, and prints its section of the server's stream list.
+wait_for_stream() {
+  for _ in $(seq $(($1 * 10))); do
+    local inputs
+    inputs=$(pactl list sink-inputs 2>/dev/null || true)
+    if grep -q "application.process.id = \"$lumo_pid\"" <<<"$inputs"; then
+      printf '%s\n' "$inputs"
+      return 0
+    fi
+    kill -0 "$lumo_pid" 2>/dev/null || fail "lumo ended before its stream opened"
+    sleep 0.1
+  done
+  fail "lumo's stream did not open in $1 s"
+}
+
+expect_line() {
+  local number=$1 expected=$2 actual
+  actual=$(sed -n "${number}p" "$work/lumo.out")
+  [[ $actual == "$expected" ]] || fail "line $number is '$actual', expected '$expected'"
+}
+
+stop_lumo() {
+  kill -0 "$lumo_pid" 2>/dev/null || fail "lumo is no longer running"
+  kill "$lumo_pid"
+  wait "$lumo_pid" 2>/dev/null || true
+}
+
+record() {  # record FILE [ARECORD OPTION...]
+  local file=$1
+  shift
+  arecord -q -D default -f FLOAT_LE -c 2 -r 96000 -t raw --buffer-time=100000 "$@" "$file"
+}
+
+expect_device() {  # expect_device ARGUMENT NAME
+  start_lumo "$1"
+  wait_for_lines 60
+  expect_line 1 "Output device : $2"
+  expect_line 2 "Device : Ok(\"$2\")"
+  wait_for_stream 120 >/dev/null
+  stop_lumo
+  echo "lumo $1 chose $2 and opened its stream"
+}
+
+case $case_name in
+default)
+  start_lumo
+  wait_for_lines 60
+  expect_line 1 "Output device : default"
+  expect_line 2 'Device : Ok("default")'
+  line3=$(sed -n 3p "$work/lumo.out")
+  [[ $line3 =~ ^"Default output config : SupportedStreamConfig { channels: "[0-9]+", sample_rate: SampleRate("[0-9]+"), buffer_size: "(Range\ \{\ min:\ [0-9]+,\ max:\ [0-9]+\ \}|Unknown)", sample_format: F32 }"$ ]] ||
+    fail "line 3 is '$line3'"
+  (($(wc -l <"$work/lumo.out") == 3)) || fail "more than three lines on standard output"
+  stream=$(wait_for_stream 120)
+  # The server's view of lumo's queue: about 100 ms, not the seconds of an unbounded buffer.
+  latency=$(awk -v pid="\"$lumo_pid\"" '/^Sink Input/ {l=""} /Buffer Latency:/ {l=$3} $0 ~ "application.process.id = " pid {print l}' <<<"$stream")
+  [[ -n $latency ]] && ((latency <= 200000)) || fail "lumo's buffer latency is '$latency' us"
+  begin=$(date +%s%N)
+  record "$work/capture.raw" -d 3
+  end=$(date +%s%N)
+  counts=$("$checker" count "$work/capture.raw")
+  read -r frames nonsilent _ <<<"$counts"
+  wall_ms=$(((end - begin) / 1000000))
+  echo "recorded $frames frames ($nonsilent not silent) in $wall_ms ms; lumo's buffer latency $latency us"
+  ((frames == 288000)) || fail "recorded $frames frames, expected 288000"
+  ((wall_ms >= 2700 && wall_ms <= 4000)) || fail "3 s of audio arrived in $wall_ms ms"
+  ((nonsilent >= 144000)) || fail "only $nonsilent of $frames frames carry sound"
+  stop_lumo
+  ;;
+raspi) expect_device raspi "sysdefault:CARD=sndrpihifiberry" ;;
+loopback) expect_device loopback "hw:CARD=Loopback,DEV=1" ;;
+no-loopback)
+  status=0
+  timeout 60 "$lumo" loopback >"$work/lumo.out" 2>"$work/lumo.err" </dev/null || status=$?
+  ((status == 101)) || fail "exit status $status, expected 101"
+  grep -q "Failed to find the Loopback device" "$work/lumo.err" || fail "no 'Failed to find the Loopback device' on stderr"
+  [[ ! -s $work/lumo.out ]] || fail "standard output is not empty"
+  echo "lumo loopback without the device: status 101"
+  ;;
+full-run)
+  [[ -n ${CI:-} ]] || { echo "the full 160-second run is left to CI (set CI to run it)"; exit 77; }
+  begin=$(date +%s)
+  status=0
+  timeout 400 "$lumo" >"$work/lumo.out" 2>"$work/lumo.err" </dev/null || status=$?
+  echo "lumo ran $(($(date +%s) - begin)) s, exit status $status"
+  ((status == 0)) || fail "exit status $status"
+  ;;
+show-start)
+  # The recorder runs first, so the capture holds the silence before lumo's first frame.
+  record "$work/capture.raw" &
+  recorder_pid=$!
+  pids+=("$recorder_pid")
+  sleep 0.5
+  start_lumo
+  wait_for_lines 60
+  wait_for_stream 120 >/dev/null
+  sleep 7.5
+  kill -INT "$recorder_pid"
+  wait "$recorder_pid" 2>/dev/null || true
+  stop_lumo
+  "$checker" show-start "$work/capture.raw"
+  ;;
+*)
+  echo "unknown case $case_name" >&2
+  exit 2
+  ;;
+esac
