@@ -1,0 +1,192 @@
+#include "effects/notes.hpp"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+
+#include "core/fatal.hpp"
+#include "draw/draw.hpp"
+
+namespace lumo {
+
+namespace {
+
+constexpr float kSliceSeconds = 0.02f;
+
+// Corners (x, y) of every third face.  Every face's indices are checked, not only the
+// ones used, so a bad model is caught whichever faces it would have contributed.
+PointList face_corners(const Model& model) {
+    PointList corners;
+    const std::size_t vertex_count = model.vertices.size();
+    for (std::size_t number = 1; number <= model.faces.size(); ++number) {
+        const Face& face = model.faces[number - 1];
+        for (const VertexIndex index : face) {
+            if (index >= vertex_count) fatal_index_out_of_bounds(vertex_count, index);
+        }
+        if (number % 3 != 0) continue;
+        for (const VertexIndex index : face) {
+            const Vertex& v = model.vertices[index];
+            corners.push_back({v.x, v.y});
+        }
+    }
+    return corners;
+}
+
+void append(PointList& to, const PointList& points) { to.insert(to.end(), points.begin(), points.end()); }
+
+struct BoxVertex {
+    float x;
+    float y;
+    float z;
+};
+
+using Box = std::array<BoxVertex, 8>;
+
+constexpr Box kBoxStart{{
+    {-20.0f, 20.0f, 0.0f},
+    {20.0f, 20.0f, 0.0f},
+    {20.0f, -20.0f, 0.0f},
+    {-20.0f, -20.0f, 0.0f},
+    {-20.0f, 20.0f, 40.0f},
+    {20.0f, 20.0f, 40.0f},
+    {20.0f, -20.0f, 40.0f},
+    {-20.0f, -20.0f, 40.0f},
+}};
+
+struct Edge {
+    std::size_t from;
+    std::size_t to;
+};
+
+// Near face, far face, then the four edges joining them; each drawn from `from` to `to`.
+constexpr std::array<Edge, 12> kBoxEdges{{
+    {0, 1}, {1, 2}, {2, 3}, {3, 0},
+    {4, 5}, {5, 6}, {6, 7}, {7, 4},
+    {0, 4}, {1, 5}, {2, 6}, {3, 7},
+}};
+
+// The entries of Rz(1°)·Ry(1°)·Rx(1°), fixed to the bit so that the 1783 turns of the
+// closing figure accumulate the same rounding on every build.
+const float kC2 = std::bit_cast<float>(0x3F7FEC0Au);
+const float kC3 = std::bit_cast<float>(0x3F7FEC63u);
+const float kK1 = std::bit_cast<float>(0x3C8C741Bu);
+const float kK2 = std::bit_cast<float>(0x3C8EF2C6u);
+const float kK3 = std::bit_cast<float>(0x3C916BF7u);
+const float kS1 = std::bit_cast<float>(0x3C8EF859u);
+
+void turn(Box& box) {
+    for (BoxVertex& v : box) {
+        const float x = v.x;
+        const float y = v.y;
+        const float z = v.z;
+        v.x = ((x * kC2) - (y * kK1)) + (z * kK3);
+        v.y = ((y * kC3) + (x * kK2)) - (z * kK1);
+        v.z = ((y * kK2) - (x * kS1)) + (z * kC2);
+    }
+}
+
+float toward_zero(float value) { return value > 0.0f ? value - 0.5f : value + 0.5f; }
+
+// Only x and y are pulled in; the turn then mixes z back in, so the box never quite
+// reaches the origin.
+void collapse(Box& box) {
+    for (BoxVertex& v : box) {
+        v.x = toward_zero(v.x);
+        v.y = toward_zero(v.y);
+    }
+}
+
+// Moves the box on by one slice and returns its edges as one list.
+PointList next_box_slice(Box& box, bool collapsing, float step) {
+    if (collapsing) collapse(box);
+    turn(box);
+    PointList lines;
+    for (const Edge& edge : kBoxEdges) {
+        const BoxVertex& a = box[edge.from];
+        const BoxVertex& b = box[edge.to];
+        append(lines, create_line_float(a.x, a.y, b.x, b.y, step));
+    }
+    return lines;
+}
+
+// One pass of the melody: the box fitted to each note for repeats - 1 slices, collapsing
+// over the last slices of every note.
+void melody_pass(Box& box, unsigned repeats, std::span<const Note> notes, float step, PointList& out) {
+    const unsigned threshold = repeats - repeats / 8;
+    for (const Note& note : notes) {
+        for (unsigned k = 1; k < repeats; ++k) {
+            PointList fitted = wave_to_length(note.octave, note.name, next_box_slice(box, k > threshold, step));
+            append(out, draw_points_float(std::move(fitted), 1, kSliceSeconds));
+        }
+    }
+}
+
+// The turning box blended in from `figure`: the weight moves linearly over the whole
+// cross-fade, so it begins on the figure and ends on the box.
+void cross_fade(Box& box, std::uint64_t slices, const PointList& figure, float step, PointList& out) {
+    const std::size_t begin = out.size();
+    for (std::uint64_t k = 0; k < slices; ++k) {
+        append(out, draw_points_float(next_box_slice(box, false, step), 1, kSliceSeconds));
+    }
+    // The figure side is the figure repeated once per slice; it is read in place.
+    const std::size_t box_length = out.size() - begin;
+    const std::uint64_t figure_length = slices * figure.size();
+    if (figure_length != box_length) {
+        fatal("assertion `left == right` failed: Vectors must be the same length\n  left: " +
+              std::to_string(figure_length) + "\n right: " + std::to_string(box_length));
+    }
+    const float last = static_cast<float>(std::max<std::size_t>(box_length, 2) - 1);
+    for (std::size_t j = 0; j < box_length; ++j) {
+        const float t = static_cast<float>(j) / last;
+        const Point a = out[begin + j];
+        const Point b = figure[j % figure.size()];
+        out[begin + j] = {t * a.x + b.x * (1.0f - t), t * a.y + b.y * (1.0f - t)};
+    }
+}
+
+}  // namespace
+
+PointList obj_note(unsigned repeats, std::span<const Note> notes, const Model& model, float scale) {
+    if (notes.empty() || repeats < 2) return {};
+    // The corners do not depend on the note, so one list serves every slice.
+    const PointList corners = face_corners(model);
+    PointList out;
+    for (const Note& note : notes) {
+        const PointList slice = draw_points_float(wave_to_length(note.octave, note.name, corners), 5, kSliceSeconds);
+        for (unsigned k = 1; k < repeats; ++k) append(out, slice);
+    }
+
+    const float delta = (scale + (-0.3f)) - scale;
+    const float count = static_cast<float>(out.size());
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const float g = scale + delta * (static_cast<float>(i) / count);
+        out[i] = {out[i].x * g, out[i].y * g};
+    }
+    return out;
+}
+
+PointList loppu(unsigned repeats, const PointList& figure, std::span<const Note> notes, float step) {
+    Box box = kBoxStart;
+    PointList out;
+    const std::uint64_t slices_total = static_cast<std::uint64_t>(repeats) * notes.size();
+    if (slices_total >= 2) cross_fade(box, slices_total - 1, figure, step, out);
+
+    if (notes.empty() || repeats < 2) return out;
+    melody_pass(box, repeats, notes, step, out);
+
+    PointList fading;
+    melody_pass(box, repeats, notes, step, fading);
+    const float length = static_cast<float>(fading.size());
+    out.reserve(out.size() + fading.size());
+    for (std::size_t i = 0; i < fading.size(); ++i) {
+        const float gain = 1.0f - static_cast<float>(i) / length;
+        out.push_back({fading[i].x * gain, fading[i].y * gain});
+    }
+    return out;
+}
+
+}  // namespace lumo
