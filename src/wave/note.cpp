@@ -53,7 +53,7 @@ PointList stretch(const PointList& wave, std::uint32_t target) {
 }
 
 // Drops every d-th point from the first on.  This meets the target exactly only when the
-// excess divides the length, which the figures lumo fits rely on being close enough.
+// excess divides the length; otherwise the fit comes out somewhat short of one period.
 PointList thin_by_dropping(const PointList& wave, std::size_t target) {
     const std::size_t d = wave.size() / (wave.size() - target);
     PointList out;
