@@ -194,6 +194,7 @@ private:
                 wait_on_pipe(-1);
                 continue;
             }
+            bool hung_up = false;
             if (pause_ms > 0) {
                 wait_on_pipe(pause_ms);
                 if (stopping_.load()) break;
@@ -213,10 +214,19 @@ private:
                     pause_ms = report_failure({"snd_pcm_poll_descriptors_revents", code}, pause_ms, device_gone);
                     continue;
                 }
-                if ((revents & (POLLOUT | POLLERR)) == 0) continue;
+                if ((revents & (POLLOUT | POLLERR | POLLHUP | POLLNVAL)) == 0) continue;
+                hung_up = (revents & (POLLHUP | POLLNVAL)) != 0;
             }
             const Failure failure = fill_and_write();
-            pause_ms = failure.code == 0 ? 0 : report_failure(failure, pause_ms, device_gone);
+            if (failure.code != 0) {
+                pause_ms = report_failure(failure, pause_ms, device_gone);
+            } else if (hung_up) {
+                // A hung-up descriptor stays ready for ever: polling it again would spin.
+                error_(kDeviceNotAvailable);
+                device_gone = true;
+            } else {
+                pause_ms = 0;
+            }
         }
     }
 

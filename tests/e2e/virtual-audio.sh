@@ -110,7 +110,7 @@ export ALSA_CONFIG_PATH=$dir/asound.conf
 export LUMO_AUDIO_DIR=$dir
 mkdir -p "$PULSE_RUNTIME_PATH" "$PULSE_STATE_PATH"
 
-pulseaudio -n --daemonize=no --use-pid-file=no --disallow-exit --log-target=file:"$dir/pulse.log" \
+HOME=$dir pulseaudio -n --daemonize=no --use-pid-file=no --disallow-exit --log-target=file:"$dir/pulse.log" \
   -L "module-native-protocol-unix socket=$dir/native auth-anonymous=1" \
   -L "module-null-sink sink_name=$sink format=float32le rate=96000 channels=2 norewinds=1" \
   </dev/null >/dev/null 2>&1 &
