@@ -49,7 +49,9 @@ TEST(RenderOptions, RefusesWhatItCannotDo) {
          }) {
         const Result<RenderOptions> parsed = parse(args);
         EXPECT_FALSE(parsed.ok()) << testing::PrintToString(args);
-        if (!parsed.ok()) EXPECT_NE(parsed.error().report().find("usage: lumo-render"), std::string::npos);
+        if (!parsed.ok()) {
+            EXPECT_NE(parsed.error().report().find("usage: lumo-render"), std::string::npos);
+        }
     }
 }
 

@@ -262,6 +262,11 @@ Result<RenderOptions> parse_render_options(std::span<const std::string> args) {
     bool have_output = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& flag = args[i];
+        static constexpr std::string_view kFlags[] = {"--wav",    "--figures", "--png", "--seconds",
+                                                      "--buffer", "--format",  "--seed"};
+        if (std::find(std::begin(kFlags), std::end(kFlags), flag) == std::end(kFlags)) {
+            return usage_error("unknown option \"" + flag + "\"");
+        }
         if (i + 1 >= args.size()) return usage_error("missing value after " + flag);
         const std::string& value = args[++i];
         if (flag == "--wav" || flag == "--figures" || flag == "--png") {
@@ -291,12 +296,10 @@ Result<RenderOptions> parse_render_options(std::span<const std::string> args) {
             } else {
                 return usage_error("--format takes s16 or f32, not \"" + value + "\"");
             }
-        } else if (flag == "--seed") {
+        } else {  // --seed
             const auto seed = parse_number<std::uint64_t>(value);
             if (!seed) return usage_error("--seed takes a whole number, not \"" + value + "\"");
             options.seed = *seed;
-        } else {
-            return usage_error("unknown option \"" + flag + "\"");
         }
     }
     if (!have_output) return usage_error("nothing to render");
