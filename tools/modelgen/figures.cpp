@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <numbers>
 
 #include "figures_parts.hpp"
 #include "models.hpp"
@@ -153,6 +154,11 @@ FigureMesh build_figure(const FigureDetail& detail, const ArmPose& arms) {
     head.start = detail.head_round_below ? FigureEnd::fan : FigureEnd::zip;
     head.end = FigureEnd::fan;
     head.pole_gap = 0.5;
+    // The face looks along +z, which is the loft's angle 3/2 pi.
+    constexpr double front = 1.5 * std::numbers::pi;
+    head.bumps = {{0.57, front, 2.6, 0.07, 0.22},    // nose
+                  {0.35, front, 0.9, 0.05, 0.45},    // chin
+                  {0.70, front, 0.5, 0.04, 0.9}};    // brow
     figure_add_loft(figure, head);
 
     FigureLoft torso = limb({{{0, 84.0, -1.0}, 7.0, 5.0},    // crotch

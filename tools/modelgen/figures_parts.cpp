@@ -106,8 +106,15 @@ void figure_add_loft(FigureMesh& figure, const FigureLoft& loft) {
         const FigureSection section = section_at(loft.sections, at);
         for (int i = 0; i < segments; ++i) {
             const double angle = 2 * std::numbers::pi * i / segments;
-            const Vec3 p = centre + across * (section.across * superellipse(std::cos(angle), loft.squareness)) +
-                           deep * (section.deep * superellipse(std::sin(angle), loft.squareness));
+            const Vec3 offset = across * (section.across * superellipse(std::cos(angle), loft.squareness)) +
+                                deep * (section.deep * superellipse(std::sin(angle), loft.squareness));
+            double swell = 0;
+            for (const FigureBump& bump : loft.bumps) {
+                const double da = (at - bump.at) / bump.spread_at;
+                const double turn = std::remainder(angle - bump.angle, 2 * std::numbers::pi) / bump.spread_angle;
+                swell += bump.height * std::exp(-da * da - turn * turn);
+            }
+            const Vec3 p = centre + offset + normalized(offset) * swell;
             mesh.add_vertex(p, {static_cast<double>(i) / segments, at});
         }
     }

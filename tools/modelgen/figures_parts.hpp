@@ -14,6 +14,13 @@ struct FigureSection {
     double at, across, deep;
 };
 
+// A local swelling of a loft's skin (a nose, a chin): `height` units outward at fraction
+// `at` and ring angle `angle` (radians from the side direction towards the deep one),
+// fading over `spread_at` and `spread_angle`.
+struct FigureBump {
+    double at, angle, height, spread_at, spread_angle;
+};
+
 // How a tube's end ring is closed.  A zip stitches the ring flat with two triangles and
 // quads; a fan meets in one pole vertex (round ends such as the top of the head).
 enum class FigureEnd { zip, fan };
@@ -28,6 +35,7 @@ struct FigureLoft {
     FigureEnd start = FigureEnd::zip, end = FigureEnd::zip;
     double pole_gap = 0;                   // distance of a fan's pole beyond its end ring
     std::vector<int> bands;                // rings closed across as well (belts, cuffs)
+    std::vector<FigureBump> bumps;
 };
 
 // The figure as built: its mesh and, per face, the loft it belongs to, the column of the
