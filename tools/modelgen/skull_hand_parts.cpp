@@ -1,0 +1,201 @@
+#include "skull_hand_parts.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+namespace modelgen::skull_hand {
+
+int add_grid(Mesh& mesh, int rows, int cols, bool closed, const Surface& at) {
+    const int first = static_cast<int>(mesh.vertices.size());
+    for (int r = 0; r < rows; ++r) {
+        const double v = rows > 1 ? static_cast<double>(r) / (rows - 1) : 0.0;
+        for (int c = 0; c < cols; ++c) {
+            const double u = closed ? static_cast<double>(c) / cols : static_cast<double>(c) / (cols - 1);
+            mesh.add_vertex(at(u, v), {u, v});
+        }
+    }
+    const int cells = closed ? cols : cols - 1;
+    for (int r = 0; r + 1 < rows; ++r) {
+        for (int c = 0; c < cells; ++c) {
+            const int a = grid_vertex(first, cols, r, c), b = grid_vertex(first, cols, r, c + 1);
+            const int d = grid_vertex(first, cols, r + 1, c), e = grid_vertex(first, cols, r + 1, c + 1);
+            mesh.faces.push_back(tri(a, d, e));
+            mesh.faces.push_back(tri(a, e, b));
+        }
+    }
+    return first;
+}
+
+void add_fan(Mesh& mesh, int first, int cols, int row, Vec3 tip, Vec2 uv, bool reversed) {
+    const int centre = mesh.add_vertex(tip, uv);
+    for (int c = 0; c < cols; ++c) {
+        const int a = grid_vertex(first, cols, row, c), b = grid_vertex(first, cols, row, c + 1);
+        mesh.faces.push_back(reversed ? tri(centre, b, a) : tri(centre, a, b));
+    }
+}
+
+std::vector<int> add_zigzag(Mesh& mesh, int teeth, const std::function<Vec3(double)>& path,
+                            const std::function<Vec3(double)>& side, double height) {
+    std::vector<int> base;
+    base.push_back(mesh.add_vertex(path(0.0), {0.0, 0.0}));
+    for (int i = 0; i < teeth; ++i) {
+        const double mid = (i + 0.5) / teeth, end = (i + 1.0) / teeth;
+        const double lean = i % 2 == 0 ? height : -height;
+        const int apex = mesh.add_vertex(path(mid) + side(mid) * lean, {mid, 1.0});
+        base.push_back(mesh.add_vertex(path(end), {end, 0.0}));
+        mesh.faces.push_back(tri(base[base.size() - 2], base.back(), apex));
+    }
+    return base;
+}
+
+Vec3 spline(const std::vector<Vec3>& points, double t) {
+    const int segments = static_cast<int>(points.size()) - 1;
+    const double s = std::clamp(t, 0.0, 1.0) * segments;
+    const int i = std::min(static_cast<int>(s), segments - 1);
+    const double f = s - i;
+    auto at = [&](int k) { return points[std::clamp(k, 0, segments)]; };
+    const Vec3 p0 = at(i - 1), p1 = at(i), p2 = at(i + 1), p3 = at(i + 2);
+    const double f2 = f * f, f3 = f2 * f;
+    return (p1 * 2.0 + (p2 - p0) * f + (p0 * 2.0 - p1 * 5.0 + p2 * 4.0 - p3) * f2 +
+            (p1 * 3.0 - p0 - p2 * 3.0 + p3) * f3) *
+           0.5;
+}
+
+Vec2 place(Vec2 point, const Turn& turn, double angle) {
+    const double a = point.u * turn.scale_a, b = point.v * turn.scale_b;
+    const double c = std::cos(angle), s = std::sin(angle);
+    return {a * c - b * s, a * s + b * c};
+}
+
+namespace {
+
+Extent extent_at(const std::vector<Vec2>& footprint, const Turn& turn, double angle) {
+    double lo_a = std::numeric_limits<double>::infinity(), hi_a = -lo_a, lo_b = lo_a, hi_b = -lo_a;
+    for (const Vec2& p : footprint) {
+        const Vec2 q = place(p, turn, angle);
+        lo_a = std::min(lo_a, q.u), hi_a = std::max(hi_a, q.u);
+        lo_b = std::min(lo_b, q.v), hi_b = std::max(hi_b, q.v);
+    }
+    return {hi_a - lo_a, hi_b - lo_b};
+}
+
+std::array<double, 4> residual(const std::vector<Vec2>& footprint, const std::array<double, 4>& p,
+                               Extent before, Extent after) {
+    const Turn turn{p[0], p[1], p[2], p[3]};
+    const Extent e0 = extent_at(footprint, turn, turn.start);
+    const Extent e1 = extent_at(footprint, turn, turn.start + turn.turn);
+    return {e0.a - before.a, e0.b - before.b, e1.a - after.a, e1.b - after.b};
+}
+
+// Gaussian elimination with partial pivoting; false when singular.
+bool solve4(std::array<std::array<double, 4>, 4> m, std::array<double, 4>& x) {
+    for (int c = 0; c < 4; ++c) {
+        int pivot = c;
+        for (int r = c + 1; r < 4; ++r) {
+            if (std::fabs(m[r][c]) > std::fabs(m[pivot][c])) pivot = r;
+        }
+        if (std::fabs(m[pivot][c]) < 1e-14) return false;
+        std::swap(m[c], m[pivot]);
+        std::swap(x[c], x[pivot]);
+        for (int r = c + 1; r < 4; ++r) {
+            const double f = m[r][c] / m[c][c];
+            for (int k = c; k < 4; ++k) m[r][k] -= f * m[c][k];
+            x[r] -= f * x[c];
+        }
+    }
+    for (int c = 3; c >= 0; --c) {
+        for (int k = c + 1; k < 4; ++k) x[c] -= m[c][k] * x[k];
+        x[c] /= m[c][c];
+    }
+    return true;
+}
+
+// The bounding box of a turned point set depends on its convex hull alone.
+std::vector<Vec2> convex_hull(std::vector<Vec2> points) {
+    std::sort(points.begin(), points.end(), [](Vec2 a, Vec2 b) { return a.u < b.u || (a.u == b.u && a.v < b.v); });
+    auto turn = [](Vec2 o, Vec2 a, Vec2 b) { return (a.u - o.u) * (b.v - o.v) - (a.v - o.v) * (b.u - o.u); };
+    std::vector<Vec2> hull(2 * points.size());
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        while (k >= 2 && turn(hull[k - 2], hull[k - 1], points[i]) <= 0) --k;
+        hull[k++] = points[i];
+    }
+    for (std::size_t i = points.size() - 1, t = k + 1; i > 0; --i) {
+        while (k >= t && turn(hull[k - 2], hull[k - 1], points[i - 1]) <= 0) --k;
+        hull[k++] = points[i - 1];
+    }
+    hull.resize(k > 1 ? k - 1 : k);
+    return hull;
+}
+
+double norm(const std::array<double, 4>& r) { return std::sqrt(r[0] * r[0] + r[1] * r[1] + r[2] * r[2] + r[3] * r[3]); }
+
+}  // namespace
+
+// Damped least squares (the fitted boxes often allow a whole family of placements, where
+// plain Newton steps break down) from a grid of starting angles.  Of the placements that
+// fit, the one scaled most evenly and nearest the preferred angles wins.
+Turn solve_turn(const std::vector<Vec2>& points, Extent before, Extent after, double prefer_before,
+                double prefer_after) {
+    const std::vector<Vec2> footprint = convex_hull(points);
+    const Extent natural = extent_at(footprint, Turn{}, 0.0);
+    const double guess = std::sqrt(before.a * before.b / (natural.a * natural.b));
+    constexpr double pi = 3.14159265358979323846;
+    Turn best;
+    double best_score = std::numeric_limits<double>::infinity();
+    for (int i = 0; i < 24; ++i) {
+        for (int j = 1; j < 24; ++j) {
+            std::array<double, 4> p{guess, guess, i * pi / 12, -pi + j * pi / 12};
+            std::array<double, 4> r = residual(footprint, p, before, after);
+            double lambda = 1e-3;
+            for (int step = 0; step < 200 && norm(r) > 1e-12; ++step) {
+                std::array<std::array<double, 4>, 4> jacobian{};
+                for (int k = 0; k < 4; ++k) {
+                    std::array<double, 4> q = p;
+                    const double h = 1e-7 * std::max(1.0, std::fabs(p[k]));
+                    q[k] += h;
+                    const std::array<double, 4> rq = residual(footprint, q, before, after);
+                    for (int e = 0; e < 4; ++e) jacobian[e][k] = (rq[e] - r[e]) / h;
+                }
+                std::array<std::array<double, 4>, 4> normal{};
+                std::array<double, 4> delta{};
+                for (int a = 0; a < 4; ++a) {
+                    for (int b = 0; b < 4; ++b) {
+                        for (int e = 0; e < 4; ++e) normal[a][b] += jacobian[e][a] * jacobian[e][b];
+                    }
+                    for (int e = 0; e < 4; ++e) delta[a] -= jacobian[e][a] * r[e];
+                }
+                for (int a = 0; a < 4; ++a) normal[a][a] += lambda * (normal[a][a] + 1e-9);
+                if (!solve4(normal, delta)) break;
+                std::array<double, 4> next{};
+                for (int k = 0; k < 4; ++k) next[k] = p[k] + delta[k];
+                const std::array<double, 4> rn = residual(footprint, next, before, after);
+                if (norm(rn) < norm(r)) {
+                    p = next;
+                    r = rn;
+                    lambda = std::max(1e-12, lambda / 3);
+                } else {
+                    lambda *= 4;
+                }
+            }
+            if (norm(r) > 1e-9 || p[0] <= 0 || p[1] <= 0) continue;
+            const double score = std::fabs(std::log(p[0] / p[1])) + 0.5 * (1 - std::cos(p[2] - prefer_before)) +
+                                 0.5 * (1 - std::cos(p[2] + p[3] - prefer_after));
+            if (score < best_score - 1e-9) {
+                best_score = score;
+                best = Turn{p[0], p[1], std::remainder(p[2], 2 * pi), std::remainder(p[3], 2 * pi)};
+            }
+        }
+    }
+    if (!std::isfinite(best_score)) {
+        std::fprintf(stderr, "lumo-modelgen: no turn fits the extents\n");
+        std::exit(1);
+    }
+    return best;
+}
+
+}  // namespace modelgen::skull_hand
