@@ -14,6 +14,7 @@ Result<std::unique_ptr<audio::Stream>> build_stream(const audio::Device& device,
     constexpr std::size_t max_samples = audio::kMaxFramesPerCallback * 2;
     auto state = std::make_shared<PlaybackState>(
         make_playback_state(start, std::move(show.voice_figures), show.score, max_samples));
+    // The computed waveforms count their period in samples of the stream they play on.
     const float sample_rate = static_cast<float>(config.sample_rate);
     for (Voice& voice : state->voices) {
         voice.x.sample_rate = sample_rate;
