@@ -135,7 +135,7 @@ full-run)
   ;;
 show-start)
   # The recorder runs first, so the capture holds the silence before lumo's first frame.
-  record "$work/capture.raw" &
+  arecord -q -D default -f FLOAT_LE -c 2 -r 96000 -t raw --buffer-time=100000 "$work/capture.raw" &
   recorder_pid=$!
   pids+=("$recorder_pid")
   sleep 0.5
@@ -143,7 +143,8 @@ show-start)
   wait_for_lines 60
   wait_for_stream 120 >/dev/null
   sleep 7.5
-  kill -INT "$recorder_pid"
+  # SIGTERM: a background job of a script ignores SIGINT.  The recorder ends cleanly on it.
+  kill -TERM "$recorder_pid"
   wait "$recorder_pid" 2>/dev/null || true
   stop_lumo
   "$checker" show-start "$work/capture.raw"
