@@ -72,7 +72,8 @@ std::optional<snd_pcm_format_t> stream_format(SampleFormat format) {
 // Writes the backend-specific text into `out` without allocating, so the worker thread
 // can use it too.
 void format_alsa_error(std::span<char> out, std::string_view function, int code) {
-    std::snprintf(out.data(), out.size(), "A backend-specific error has occurred: ALSA function '%.*s' failed with error '%s (%d)'",
+    std::snprintf(out.data(), out.size(),
+                  "A backend-specific error has occurred: ALSA function '%.*s' failed with error '%s (%d)'",
                   static_cast<int>(function.size()), function.data(), snd_strerror(code), -code);
 }
 
@@ -301,73 +302,56 @@ constexpr unsigned kBufferMicroseconds = 100'000;
 
 // Negotiates the stream's hardware and software parameters on an open PCM.
 Result<AlsaStreamSizes> configure(snd_pcm_t* pcm, snd_pcm_format_t format, const StreamConfig& config) {
+    std::optional<Error> failure;
+    // The calls below run in order and stop at the first that fails.
+    const auto step = [&](const char* function, int code) {
+        if (code < 0) failure = Error(alsa_error_text(function, code));
+        return code >= 0;
+    };
+
     snd_pcm_hw_params_t* raw_hw = nullptr;
-    if (const int code = snd_pcm_hw_params_malloc(&raw_hw); code < 0) {
-        return Error(alsa_error_text("snd_pcm_hw_params_malloc", code));
-    }
+    if (!step("snd_pcm_hw_params_malloc", snd_pcm_hw_params_malloc(&raw_hw))) return *failure;
     const HwParams hw(raw_hw);
     unsigned period_time = kPeriodMicroseconds;
     unsigned buffer_time = kBufferMicroseconds;
-    const auto check = [](const char* function, int code) -> std::optional<Error> {
-        if (code < 0) return Error(alsa_error_text(function, code));
-        return std::nullopt;
-    };
-    if (auto e = check("snd_pcm_hw_params_any", snd_pcm_hw_params_any(pcm, hw.get()))) return *e;
-    if (auto e = check("snd_pcm_hw_params_set_access",
-                       snd_pcm_hw_params_set_access(pcm, hw.get(), SND_PCM_ACCESS_RW_INTERLEAVED))) {
-        return *e;
-    }
-    if (auto e = check("snd_pcm_hw_params_set_format", snd_pcm_hw_params_set_format(pcm, hw.get(), format))) return *e;
-    if (auto e = check("snd_pcm_hw_params_set_rate", snd_pcm_hw_params_set_rate(pcm, hw.get(), config.sample_rate, 0))) {
-        return *e;
-    }
-    if (auto e = check("snd_pcm_hw_params_set_channels", snd_pcm_hw_params_set_channels(pcm, hw.get(), config.channels))) {
-        return *e;
-    }
-    // Without a buffer size the pulse plugin grants megabytes and the stream runs far
-    // ahead of real time.
-    if (auto e = check("snd_pcm_hw_params_set_period_time_near",
-                       snd_pcm_hw_params_set_period_time_near(pcm, hw.get(), &period_time, nullptr))) {
-        return *e;
-    }
-    if (auto e = check("snd_pcm_hw_params_set_buffer_time_near",
-                       snd_pcm_hw_params_set_buffer_time_near(pcm, hw.get(), &buffer_time, nullptr))) {
-        return *e;
-    }
-    if (auto e = check("snd_pcm_hw_params", snd_pcm_hw_params(pcm, hw.get()))) return *e;
     snd_pcm_uframes_t period = 0;
     snd_pcm_uframes_t buffer = 0;
-    if (auto e = check("snd_pcm_hw_params_get_period_size", snd_pcm_hw_params_get_period_size(hw.get(), &period, nullptr))) {
-        return *e;
-    }
-    if (auto e = check("snd_pcm_hw_params_get_buffer_size", snd_pcm_hw_params_get_buffer_size(hw.get(), &buffer))) {
-        return *e;
-    }
+    // The rate is set exactly: a device that cannot play 96000 Hz fails here rather than
+    // play the show at another speed.  Without a buffer time the pulse plugin grants
+    // megabytes and the stream runs seconds ahead of what is heard.
+    const bool hardware_set =
+        step("snd_pcm_hw_params_any", snd_pcm_hw_params_any(pcm, hw.get())) &&
+        step("snd_pcm_hw_params_set_access",
+             snd_pcm_hw_params_set_access(pcm, hw.get(), SND_PCM_ACCESS_RW_INTERLEAVED)) &&
+        step("snd_pcm_hw_params_set_format", snd_pcm_hw_params_set_format(pcm, hw.get(), format)) &&
+        step("snd_pcm_hw_params_set_rate", snd_pcm_hw_params_set_rate(pcm, hw.get(), config.sample_rate, 0)) &&
+        step("snd_pcm_hw_params_set_channels", snd_pcm_hw_params_set_channels(pcm, hw.get(), config.channels)) &&
+        step("snd_pcm_hw_params_set_period_time_near",
+             snd_pcm_hw_params_set_period_time_near(pcm, hw.get(), &period_time, nullptr)) &&
+        step("snd_pcm_hw_params_set_buffer_time_near",
+             snd_pcm_hw_params_set_buffer_time_near(pcm, hw.get(), &buffer_time, nullptr)) &&
+        step("snd_pcm_hw_params", snd_pcm_hw_params(pcm, hw.get())) &&
+        step("snd_pcm_hw_params_get_period_size", snd_pcm_hw_params_get_period_size(hw.get(), &period, nullptr)) &&
+        step("snd_pcm_hw_params_get_buffer_size", snd_pcm_hw_params_get_buffer_size(hw.get(), &buffer));
+    if (!hardware_set) return *failure;
     if (period == 0 || buffer < period) return Error(std::string(kStreamTypeNotSupported));
 
     snd_pcm_sw_params_t* raw_sw = nullptr;
-    if (const int code = snd_pcm_sw_params_malloc(&raw_sw); code < 0) {
-        return Error(alsa_error_text("snd_pcm_sw_params_malloc", code));
-    }
+    if (!step("snd_pcm_sw_params_malloc", snd_pcm_sw_params_malloc(&raw_sw))) return *failure;
     const SwParams sw(raw_sw);
-    if (auto e = check("snd_pcm_sw_params_current", snd_pcm_sw_params_current(pcm, sw.get()))) return *e;
-    if (auto e = check("snd_pcm_sw_params_set_avail_min", snd_pcm_sw_params_set_avail_min(pcm, sw.get(), period))) {
-        return *e;
-    }
-    if (auto e = check("snd_pcm_sw_params_set_start_threshold",
-                       snd_pcm_sw_params_set_start_threshold(pcm, sw.get(), buffer - period))) {
-        return *e;
-    }
-    if (auto e = check("snd_pcm_sw_params_set_tstamp_mode",
-                       snd_pcm_sw_params_set_tstamp_mode(pcm, sw.get(), SND_PCM_TSTAMP_ENABLE))) {
-        return *e;
-    }
-    if (auto e = check("snd_pcm_sw_params_set_tstamp_type",
-                       snd_pcm_sw_params_set_tstamp_type(pcm, sw.get(), SND_PCM_TSTAMP_TYPE_MONOTONIC))) {
-        return *e;
-    }
-    if (auto e = check("snd_pcm_sw_params", snd_pcm_sw_params(pcm, sw.get()))) return *e;
-    if (auto e = check("snd_pcm_prepare", snd_pcm_prepare(pcm))) return *e;
+    // Woken once a period is free; started once all but one period is queued.
+    const bool software_set =
+        step("snd_pcm_sw_params_current", snd_pcm_sw_params_current(pcm, sw.get())) &&
+        step("snd_pcm_sw_params_set_avail_min", snd_pcm_sw_params_set_avail_min(pcm, sw.get(), period)) &&
+        step("snd_pcm_sw_params_set_start_threshold",
+             snd_pcm_sw_params_set_start_threshold(pcm, sw.get(), buffer - period)) &&
+        step("snd_pcm_sw_params_set_tstamp_mode",
+             snd_pcm_sw_params_set_tstamp_mode(pcm, sw.get(), SND_PCM_TSTAMP_ENABLE)) &&
+        step("snd_pcm_sw_params_set_tstamp_type",
+             snd_pcm_sw_params_set_tstamp_type(pcm, sw.get(), SND_PCM_TSTAMP_TYPE_MONOTONIC)) &&
+        step("snd_pcm_sw_params", snd_pcm_sw_params(pcm, sw.get())) &&
+        step("snd_pcm_prepare", snd_pcm_prepare(pcm));
+    if (!software_set) return *failure;
     return AlsaStreamSizes{period, buffer};
 }
 
@@ -414,9 +398,13 @@ std::optional<SupportedStreamConfig> pick_default_config(std::span<const Support
 
 Result<std::vector<SupportedConfigRange>> supported_output_configs(const std::string& name) {
     PcmHandle pcm;
-    if (const int code = open_pcm(name, SND_PCM_STREAM_PLAYBACK, pcm); code < 0) return open_error("snd_pcm_open", code);
+    if (const int code = open_pcm(name, SND_PCM_STREAM_PLAYBACK, pcm); code < 0) {
+        return open_error("snd_pcm_open", code);
+    }
     snd_pcm_hw_params_t* raw = nullptr;
-    if (const int code = snd_pcm_hw_params_malloc(&raw); code < 0) return open_error("snd_pcm_hw_params_malloc", code);
+    if (const int code = snd_pcm_hw_params_malloc(&raw); code < 0) {
+        return open_error("snd_pcm_hw_params_malloc", code);
+    }
     const HwParams hw(raw);
     if (const int code = snd_pcm_hw_params_any(pcm.get(), hw.get()); code < 0) {
         return open_error("snd_pcm_hw_params_any", code);
