@@ -13,10 +13,10 @@ namespace {
 
 constexpr double pi = 3.14159265358979323846;
 
-constexpr int vault_rows = 6, vault_columns = 24;
-constexpr int socket_rows = 3, socket_columns = 14;
+constexpr int vault_rows = 6, vault_columns = 26;
+constexpr int socket_rows = 2, socket_columns = 22;
 constexpr int nose_columns = 11;
-constexpr int cheek_columns = 8;
+constexpr int cheek_columns = 13;
 constexpr int maxilla_rows = 3, maxilla_columns = 15;
 constexpr int mandible_rows = 3, mandible_columns = 25;
 constexpr int teeth_per_row = 14;
@@ -84,7 +84,7 @@ void add_vault(Mesh& mesh) {
 
 void add_socket(Mesh& mesh, double side) {
     const double cx = 3.3 * side, cy = 2.0, rx = 1.95, ry = 1.75;
-    const double scale[socket_rows] = {1.0, 0.78, 0.45}, depth[socket_rows] = {0.0, 0.9, 2.6};
+    const double scale[socket_rows] = {1.0, 0.5}, depth[socket_rows] = {0.0, 2.2};
     const int first = add_grid(mesh, socket_rows, socket_columns, true, [&](double u, double v) {
         const int row = static_cast<int>(std::lround(v * (socket_rows - 1)));
         const double s = 2 * pi * u;
