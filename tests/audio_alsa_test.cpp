@@ -217,5 +217,32 @@ TEST_F(PrivateDevice, RequestsTheDeviceCannotMeetAreErrorValues) {
     EXPECT_EQ(gone.error().message(), kDeviceNotAvailable);
 }
 
+// Removing the server's sink under a playing stream: every later write fails.  The layer
+// reports and retries with a growing pause instead of spinning, and still stops promptly.
+TEST_F(PrivateDevice, PersistentFailureIsRetriedSlowly) {
+    std::atomic<int> calls{0};
+    std::atomic<int> errors{0};
+    const AlsaDevice device("default");
+    Result<std::unique_ptr<Stream>> stream = build_output_stream<float>(
+        device, StreamConfig{2, 96000},
+        [&](std::span<float> samples) {
+            std::fill(samples.begin(), samples.end(), 0.0f);
+            ++calls;
+        },
+        [&](std::string_view) { ++errors; });
+    ASSERT_TRUE(stream.ok()) << stream.error().message();
+    ASSERT_TRUE(stream.value()->play().ok());
+    ASSERT_TRUE(eventually([&] { return calls.load() >= 8; }));
+    ASSERT_EQ(std::system("pactl unload-module module-null-sink"), 0);
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    const int reported = errors.load();
+    stream.value().reset();
+    EXPECT_EQ(std::system("pactl load-module module-null-sink sink_name=lumo_sink format=float32le rate=96000 "
+                          "channels=2 norewinds=1 >/dev/null"),
+              0);
+    EXPECT_GE(reported, 1);
+    EXPECT_LE(reported, 20) << "retrying without a pause";
+}
+
 }  // namespace
 }  // namespace lumo::audio
