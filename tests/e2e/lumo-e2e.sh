@@ -130,7 +130,8 @@ full-run)
   begin=$(date +%s)
   status=0
   timeout 400 "$lumo" >"$work/lumo.out" 2>"$work/lumo.err" </dev/null || status=$?
-  echo "lumo ran $(($(date +%s) - begin)) s, exit status $status"
+  echo "lumo ran $(($(date +%s) - begin)) s, exit status $status," \
+    "$(grep -c "Error building output sound stream" "$work/lumo.err" || true) stream errors reported"
   ((status == 0)) || fail "exit status $status"
   ;;
 show-start)
@@ -142,7 +143,7 @@ show-start)
   start_lumo
   wait_for_lines 60
   wait_for_stream 120 >/dev/null
-  sleep 7.5
+  sleep 8  # past the change to clip 4 near 6 s, with a second of clip 4 to compare
   # SIGTERM: a background job of a script ignores SIGINT.  The recorder ends cleanly on it.
   kill -TERM "$recorder_pid"
   wait "$recorder_pid" 2>/dev/null || true
