@@ -276,9 +276,10 @@ Mesh make_model_2() {
     TextTitle spec;
     spec.word = "OSC";
     spec.gap = 1.0;
-    spec.depth = 8.0;
+    spec.depth = 0.5;
+    spec.tilt = 0.52;
     spec.ribbon = trace(0, word_width(spec.word, spec.gap), -2.2, 0.9, 0.6, 1, 11);
-    spec.title = "lumo title: OSC over a sine trace";
+    spec.title = "lumo title: OSC over a sine trace, leaning back";
     spec.name = "title_osc";
     spec.want = {239, 197, 197, 0};
     spec.bounds = {{18.80, -12.77, 25.50}, {53.02, 7.17, 38.86}};
