@@ -196,10 +196,15 @@ Status write_png(const Image& image, const std::string& path) {
         png_write_info(png, info);
         std::vector<png_byte> row(static_cast<std::size_t>(image.width) * 3);
         for (int y = 0; y < image.height; ++y) {
-            for (int i = 0; i < image.width * 3; ++i) {
-                const float light = image.rgb[static_cast<std::size_t>(y) * image.width * 3 + i];
-                // Saturates softly, so dense and sparse drawings both stay readable.
-                row[i] = static_cast<png_byte>(saturating_cast<int>(255.0f * (1.0f - std::exp(-light))));
+            for (int x = 0; x < image.width; ++x) {
+                const float* light = &image.rgb[(static_cast<std::size_t>(y) * image.width + x) * 3];
+                // Brightness saturates softly, so dense and sparse drawings both stay
+                // readable, and the hue is kept: a bright trace stays green.
+                const float peak = std::max({light[0], light[1], light[2]});
+                const float scale = peak > 0.0f ? (1.0f - std::exp(-peak)) / peak : 0.0f;
+                for (int c = 0; c < 3; ++c) {
+                    row[x * 3 + c] = static_cast<png_byte>(saturating_cast<int>(255.0f * light[c] * scale));
+                }
             }
             png_write_row(png, row.data());
         }
@@ -245,9 +250,9 @@ const char* figure_description(int figure) {
         "detailed figure, short flip",
         "raised hand, short spin",
         "raised hand about the origin",
-        "low-detail figure points, filtered",
+        "low-detail points, filtered",
         "low-detail figure outline",
-        "detailed figure points, filtered",
+        "detailed points, filtered",
         "turned hand wireframe",
         "melody figure",
         "raised hand, long",
