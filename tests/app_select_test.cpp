@@ -62,9 +62,9 @@ Outcome run(audio::FakeHost& host, std::vector<std::string> args) {
 }
 
 // A host whose default device is the first one, "default".
-audio::FakeHost default_host_with(audio::FakeDeviceSpec spec = {.name = "default"}) {
+audio::FakeHost default_host_with(audio::FakeDeviceSetup setup = {.name = "default"}) {
     audio::FakeHost host;
-    host.default_device = host.add_device(std::move(spec));
+    host.default_device = host.add_device(std::move(setup));
     return host;
 }
 

@@ -42,34 +42,34 @@ void FakeStreamRecord::close() {
     error_ = nullptr;
 }
 
-FakeDevice::FakeDevice(FakeDeviceSpec spec)
-    : record_(std::make_shared<FakeDeviceRecord>(FakeDeviceRecord{std::move(spec), 0, {}})) {}
+FakeDevice::FakeDevice(FakeDeviceSetup setup)
+    : record_(std::make_shared<FakeDeviceRecord>(FakeDeviceRecord{std::move(setup), 0, {}})) {}
 
 Result<std::string> FakeDevice::name() const {
     ++record_->name_queries;
-    if (record_->spec.name_error) return *record_->spec.name_error;
-    if (record_->spec.later_name_error && record_->name_queries > 1) return *record_->spec.later_name_error;
-    return record_->spec.name;
+    if (record_->setup.name_error) return *record_->setup.name_error;
+    if (record_->setup.later_name_error && record_->name_queries > 1) return *record_->setup.later_name_error;
+    return record_->setup.name;
 }
 
 Result<SupportedStreamConfig> FakeDevice::default_output_config() const {
-    if (record_->spec.config_error) return *record_->spec.config_error;
-    return record_->spec.config;
+    if (record_->setup.config_error) return *record_->setup.config_error;
+    return record_->setup.config;
 }
 
 Result<std::unique_ptr<Stream>> FakeDevice::build_output_stream_raw(const StreamConfig& config,
                                                                     SampleFormat format, DataCallback data,
                                                                     ErrorCallback error) const {
     // A failed build drops the callbacks here, as a real layer would.
-    if (record_->spec.build_error) return *record_->spec.build_error;
+    if (record_->setup.build_error) return *record_->setup.build_error;
     auto stream = std::make_shared<FakeStreamRecord>(config, format, std::move(data), std::move(error),
-                                                     record_->spec.play_error);
+                                                     record_->setup.play_error);
     record_->streams.push_back(stream);
     return std::unique_ptr<Stream>(std::make_unique<FakeStream>(std::move(stream)));
 }
 
-std::size_t FakeHost::add_device(FakeDeviceSpec spec) {
-    devices_.push_back(std::make_shared<FakeDeviceRecord>(FakeDeviceRecord{std::move(spec), 0, {}}));
+std::size_t FakeHost::add_device(FakeDeviceSetup setup) {
+    devices_.push_back(std::make_shared<FakeDeviceRecord>(FakeDeviceRecord{std::move(setup), 0, {}}));
     return devices_.size() - 1;
 }
 
@@ -84,7 +84,7 @@ Result<DeviceList> FakeHost::output_devices() {
     if (output_devices_error) return *output_devices_error;
     DeviceList list;
     for (const auto& record : devices_) {
-        if (record->spec.output) list.push_back(std::make_unique<FakeDevice>(record));
+        if (record->setup.output) list.push_back(std::make_unique<FakeDevice>(record));
     }
     return list;
 }

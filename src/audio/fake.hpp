@@ -25,7 +25,7 @@
 namespace lumo::audio {
 
 // One device as the test wants it to behave.
-struct FakeDeviceSpec {
+struct FakeDeviceSetup {
     std::string name{};
     bool output = true;                      // listed by output_devices()
     std::optional<Error> name_error{};        // name() fails with this
@@ -88,7 +88,7 @@ private:
 
 // One device of the fake host and every stream built on it.
 struct FakeDeviceRecord {
-    FakeDeviceSpec spec;
+    FakeDeviceSetup setup;
     int name_queries = 0;
     std::vector<std::shared_ptr<FakeStreamRecord>> streams;
 
@@ -100,7 +100,7 @@ class FakeDevice : public Device {
 public:
     explicit FakeDevice(std::shared_ptr<FakeDeviceRecord> record) : record_(std::move(record)) {}
     // A device of its own, for tests that need no host.
-    explicit FakeDevice(FakeDeviceSpec spec);
+    explicit FakeDevice(FakeDeviceSetup setup);
 
     Result<std::string> name() const override;
     Result<SupportedStreamConfig> default_output_config() const override;
@@ -117,7 +117,7 @@ private:
 class FakeHost : public Host {
 public:
     // Devices are enumerated in the order they were added.
-    std::size_t add_device(FakeDeviceSpec spec);
+    std::size_t add_device(FakeDeviceSetup setup);
     FakeDeviceRecord& record(std::size_t i) { return *devices_.at(i); }
 
     std::optional<std::size_t> default_device;      // index of the default output device

@@ -207,30 +207,30 @@ void check_counts(const Mesh& mesh, const Counts& want, const std::string& name)
 // The outline points and wall splits follow from the counts: with N outline points, H
 // holes and P pieces the caps and walls have 4N + 4H - 4P triangles on 4N + 2S vertices
 // for S splits; a ribbon of r points adds r - 2 triangles on r vertices.
-Mesh make_title(const TextTitle& spec) {
-    std::vector<TextPiece> pieces = layout(spec.word, spec.gap);
+Mesh make_title(const TextTitle& recipe) {
+    std::vector<TextPiece> pieces = layout(recipe.word, recipe.gap);
     int holes = 0;
     for (const TextPiece& piece : pieces) holes += static_cast<int>(piece.holes.size());
     const int count = static_cast<int>(pieces.size());
-    const int ribbon = static_cast<int>(spec.ribbon.points.size());
+    const int ribbon = static_cast<int>(recipe.ribbon.points.size());
     const int ribbon_faces = ribbon > 0 ? ribbon - 2 : 0;
-    const int faces = static_cast<int>(spec.want.faces) - ribbon_faces - 4 * holes + 4 * count;
-    const int vertices = static_cast<int>(spec.want.vertices) - ribbon;
-    if (faces % 4 != 0) text_fail(spec.name + ": the face count cannot be met");
+    const int faces = static_cast<int>(recipe.want.faces) - ribbon_faces - 4 * holes + 4 * count;
+    const int vertices = static_cast<int>(recipe.want.vertices) - ribbon;
+    if (faces % 4 != 0) text_fail(recipe.name + ": the face count cannot be met");
     const int points = faces / 4;
-    if ((vertices - 4 * points) % 2 != 0) text_fail(spec.name + ": the vertex count cannot be met");
+    if ((vertices - 4 * points) % 2 != 0) text_fail(recipe.name + ": the vertex count cannot be met");
     const int splits = (vertices - 4 * points) / 2;
     text_resample(pieces, points);
 
-    Mesh mesh = extrude(pieces, spec.depth, splits);
-    add_ribbon(mesh, spec.ribbon);
-    const double c = std::cos(spec.tilt), s = std::sin(spec.tilt);
+    Mesh mesh = extrude(pieces, recipe.depth, splits);
+    add_ribbon(mesh, recipe.ribbon);
+    const double c = std::cos(recipe.tilt), s = std::sin(recipe.tilt);
     for (Vec3& v : mesh.vertices) v = {v.x, v.y * c + v.z * s, -v.y * s + v.z * c};
-    mesh.title = spec.title;
-    mesh.objects = {{spec.name, 0, 0}};
+    mesh.title = recipe.title;
+    mesh.objects = {{recipe.name, 0, 0}};
     mesh.smooth = false;
-    fit_to_bounds(mesh, spec.bounds);
-    check_counts(mesh, spec.want, spec.name);
+    fit_to_bounds(mesh, recipe.bounds);
+    check_counts(mesh, recipe.want, recipe.name);
     return mesh;
 }
 
@@ -259,44 +259,44 @@ TextRibbon trace(double from, double to, double middle, double height, double th
 }  // namespace
 
 Mesh make_model_1() {
-    TextTitle spec;
-    spec.word = "LUMOSHOW";
-    spec.gap = 1.3;
-    spec.depth = 0.5;
-    spec.tilt = 0.9;
-    spec.ribbon = underline(0, word_width(spec.word, spec.gap), -1.6, -2.5, 11);
-    spec.title = "lumo title: LUMOSHOW, underlined, leaning back";
-    spec.name = "title_lumoshow";
-    spec.want = {760, 630, 630, 0};
-    spec.bounds = {{-70.26, 27.07, -11.29}, {35.65, 54.90, 28.50}};
-    return make_title(spec);
+    TextTitle recipe;
+    recipe.word = "LUMOSHOW";
+    recipe.gap = 1.3;
+    recipe.depth = 0.5;
+    recipe.tilt = 0.9;
+    recipe.ribbon = underline(0, word_width(recipe.word, recipe.gap), -1.6, -2.5, 11);
+    recipe.title = "lumo title: LUMOSHOW, underlined, leaning back";
+    recipe.name = "title_lumoshow";
+    recipe.want = {760, 630, 630, 0};
+    recipe.bounds = {{-70.26, 27.07, -11.29}, {35.65, 54.90, 28.50}};
+    return make_title(recipe);
 }
 
 Mesh make_model_2() {
-    TextTitle spec;
-    spec.word = "OSC";
-    spec.gap = 1.0;
-    spec.depth = 0.5;
-    spec.tilt = 0.52;
-    spec.ribbon = trace(0, word_width(spec.word, spec.gap), -2.2, 0.9, 0.6, 1, 11);
-    spec.title = "lumo title: OSC over a sine trace, leaning back";
-    spec.name = "title_osc";
-    spec.want = {239, 197, 197, 0};
-    spec.bounds = {{18.80, -12.77, 25.50}, {53.02, 7.17, 38.86}};
-    return make_title(spec);
+    TextTitle recipe;
+    recipe.word = "OSC";
+    recipe.gap = 1.0;
+    recipe.depth = 0.5;
+    recipe.tilt = 0.52;
+    recipe.ribbon = trace(0, word_width(recipe.word, recipe.gap), -2.2, 0.9, 0.6, 1, 11);
+    recipe.title = "lumo title: OSC over a sine trace, leaning back";
+    recipe.name = "title_osc";
+    recipe.want = {239, 197, 197, 0};
+    recipe.bounds = {{18.80, -12.77, 25.50}, {53.02, 7.17, 38.86}};
+    return make_title(recipe);
 }
 
 Mesh make_model_3() {
-    TextTitle spec;
-    spec.word = "oscillator";
-    spec.gap = 1.0;
-    spec.depth = 0.6;
-    spec.tilt = 1.0;
-    spec.title = "lumo title: oscillator, leaning back";
-    spec.name = "title_oscillator";
-    spec.want = {1032, 856, 856, 0};
-    spec.bounds = {{-72.83, -60.46, -5.05}, {74.46, -24.74, 49.06}};
-    return make_title(spec);
+    TextTitle recipe;
+    recipe.word = "oscillator";
+    recipe.gap = 1.0;
+    recipe.depth = 0.6;
+    recipe.tilt = 1.0;
+    recipe.title = "lumo title: oscillator, leaning back";
+    recipe.name = "title_oscillator";
+    recipe.want = {1032, 856, 856, 0};
+    recipe.bounds = {{-72.83, -60.46, -5.05}, {74.46, -24.74, 49.06}};
+    return make_title(recipe);
 }
 
 // The logo: lumo's L and M as flat ten-cornered plates, each over a slanted bar of its own.
