@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "model_texts.hpp"
 #include "obj/obj.hpp"
 
 namespace lumo {
@@ -27,14 +28,7 @@ const Row rows[] = {
     {11, 704, 1068, 168, {-29.01f, -97.73f, -135.68f}, {28.71f, 82.63f, -88.29f}},
 };
 
-std::string read_model(int number) {
-    char name[64];
-    std::snprintf(name, sizeof name, "/assets/models/model-%02d.obj", number);
-    std::ifstream in(std::string(LUMO_SOURCE_DIR) + name, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using testing_models::model_text;
 
 std::vector<std::string> split(const std::string& text, char separator) {
     std::vector<std::string> parts;
@@ -54,7 +48,7 @@ class FigureModel : public testing::TestWithParam<Row> {};
 
 TEST_P(FigureModel, LoadsWithTheCountsAndExtentsOfItsRow) {
     const Row& row = GetParam();
-    const Model model = load_obj(read_model(row.number));
+    const Model model = load_obj(model_text(row.number));
     ASSERT_EQ(model.vertices.size(), row.vertices);
     EXPECT_EQ(model.faces.size(), row.triangles + row.quads);
     for (const Face& face : model.faces) {
@@ -75,7 +69,7 @@ TEST_P(FigureModel, LoadsWithTheCountsAndExtentsOfItsRow) {
 
 TEST_P(FigureModel, TextKeepsToTheFormLumoEmbeds) {
     const Row& row = GetParam();
-    const std::string text = read_model(row.number);
+    const std::string text = model_text(row.number);
     ASSERT_FALSE(text.empty());
     EXPECT_EQ(text.find('\r'), std::string::npos);
     EXPECT_EQ(text.back(), '\n');
@@ -123,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(Figures, FigureModel, testing::ValuesIn(rows),
 
 TEST(FigureModels, StandUprightWithTheHeadCentredAtTheTop) {
     for (const Row& row : rows) {
-        const Model model = load_obj(read_model(row.number));
+        const Model model = load_obj(model_text(row.number));
         const float height = row.max.y - row.min.y;
         for (const Vertex& v : model.vertices) {
             if (v.y > row.max.y - height * 0.08f) {
@@ -137,7 +131,7 @@ TEST(FigureModels, StandUprightWithTheHeadCentredAtTheTop) {
 // shows only the first 128 of them: those must already span the figure, and the whole
 // list must reach every vertex.
 TEST(FigureModels, NoteFigureCornersOutlineTheFigureEarlyAndReachEveryVertex) {
-    const Model model = load_obj(read_model(11));
+    const Model model = load_obj(model_text(11));
     ASSERT_EQ(model.faces.size(), 1236u);
     std::vector<Vertex> corners;
     for (std::size_t f = 2; f < model.faces.size(); f += 3) {

@@ -14,26 +14,14 @@
 #include <string>
 #include <vector>
 
+#include "model_texts.hpp"
 #include "obj/obj.hpp"
 
 namespace lumo {
 namespace {
 
-std::string model_text(int number) {
-    char name[64];
-    std::snprintf(name, sizeof name, "/assets/models/model-%02d.obj", number);
-    std::ifstream in(std::string(LUMO_SOURCE_DIR) + name, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> words(const std::string& line) {
-    std::istringstream in(line);
-    std::vector<std::string> out;
-    for (std::string w; in >> w;) out.push_back(w);
-    return out;
-}
+using testing_models::model_text;
+using testing_models::words;
 
 // A face corner is v/vt/vn with one index three times, or v//vn; returns the index or 0.
 unsigned long corner_index(const std::string& corner, bool with_uv) {

@@ -16,26 +16,14 @@
 #include <utility>
 #include <vector>
 
+#include "model_texts.hpp"
 #include "obj/obj.hpp"
 
 namespace lumo {
 namespace {
 
-std::string model_text(int number) {
-    char name[64];
-    std::snprintf(name, sizeof name, "/assets/models/model-%02d.obj", number);
-    std::ifstream in(std::string(LUMO_SOURCE_DIR) + name, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> words(const std::string& line) {
-    std::istringstream in(line);
-    std::vector<std::string> out;
-    for (std::string w; in >> w;) out.push_back(w);
-    return out;
-}
+using testing_models::model_text;
+using testing_models::words;
 
 // The three indices of a v/vt/vn corner (vt 0 for v//vn); all 0 when malformed.
 std::array<unsigned long, 3> corner(const std::string& text) {
