@@ -143,7 +143,7 @@ show-start)
   start_lumo
   wait_for_lines 60
   wait_for_stream 120 >/dev/null
-  sleep 8  # past the change to clip 4 near 6 s, with a second of clip 4 to compare
+  sleep 19  # past the end of clip 5 at 18 s, into title 1
   # SIGTERM: a background job of a script ignores SIGINT.  The recorder ends cleanly on it.
   kill -TERM "$recorder_pid"
   wait "$recorder_pid" 2>/dev/null || true
