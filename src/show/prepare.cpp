@@ -1,7 +1,5 @@
 #include "show/prepare.hpp"
 
-#include <bit>
-#include <cstdint>
 #include <optional>
 #include <utility>
 
