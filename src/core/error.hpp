@@ -3,6 +3,18 @@
 // An Error is a message with an optional chain of causes, outermost first.  Its
 // report is what main prints after "Error: "; its debug form is what lumo prints where a
 // failed result is shown as `Err(...)`.
+//
+// Part of lumo's external interface (keep them as they are): main's failure is "Error: "
+// and the report on standard error, then exit status 1 (core/fatal.hpp lists the
+// statuses); the report's shape (the message; with causes an empty line, "Caused by:" and
+// one cause a line); the debug form `Error { message: "…", causes: [...] }`; and the
+// messages lumo and its audio layer give for the situations users meet: "HiFiBerry DAC+
+// not found", "Default output device is not available", "The requested device is no
+// longer available. For example, it has been unplugged.", "The requested stream type is
+// not supported by the device.", "A backend-specific error has occurred: ALSA function
+// 'NAME' failed with error 'TEXT (ERRNO)'", and the stream error callback's prefix
+// "Error building output sound stream: ".  Further detail goes into causes, never into
+// these messages.
 #pragma once
 
 #include <optional>

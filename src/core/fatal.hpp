@@ -3,6 +3,17 @@
 // Malformed embedded data, an index out of range or a clip that does not decode are
 // bugs, not conditions to handle: the program writes the message with the place it was
 // raised and a hint line to standard error and exits with status 101 at once.
+//
+// Part of lumo's external interface (scripts and users match on these; they are not
+// accidents, keep them as they are):
+//   - exit status 0 after a whole show, 1 when main ends with an Error (core/error.hpp),
+//     kFatalExitStatus (101) after a fatal stop;
+//   - the fatal messages "index out of bounds: the len is L but the index is I",
+//     "called `Result::unwrap()` on an `Err` value: DETAIL", "Failed to find the Loopback
+//     device", "chunk size must be non-zero", "host supplied incorrect sample type" and the
+//     closing figure's "assertion `left == right` failed: Vectors must be the same length"
+//     with its "  left: " / " right: " lines.  The "lumo stopped at FILE:LINE:" line before
+//     a message and the "note:" line after it are for people and may change.
 #pragma once
 
 #include <cstddef>

@@ -67,7 +67,7 @@ void render_groove(int number, const Recipe& recipe, Layer& base, Layer& bright)
     const int noise = recipe.noise_of != 0 ? recipe.noise_of : number;
     for (int step = 0; step < kSteps; ++step) {
         const long frame = step_start(step);
-        if (recipe.cut_seconds > 0 && frame >= recipe.cut_seconds * kRate) break;
+        if (recipe.cut_seconds > 0 && static_cast<double>(frame) >= recipe.cut_seconds * kRate) break;
         const bool opening = step < kOpeningSteps;
         const int seed_owner = opening ? 0 : noise;
         Layer& highs = opening ? base : bright;

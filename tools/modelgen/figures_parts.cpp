@@ -165,7 +165,9 @@ void figure_split_quads(FigureMesh& figure, int keep) {
         if (columns.empty()) continue;
         std::vector<double> mean(columns.size(), 0);
         for (std::size_t c = 0; c < columns.size(); ++c) {
-            for (std::size_t f : columns[c]) mean[c] += std::abs(figure_face_normal(figure.mesh, faces[f]).z) / columns[c].size();
+            for (std::size_t f : columns[c]) {
+                mean[c] += std::abs(figure_face_normal(figure.mesh, faces[f]).z) / static_cast<double>(columns[c].size());
+            }
         }
         // Column c starts at the ring line of vertex c, shared with column c - 1.
         std::vector<std::size_t> order(columns.size());
@@ -179,7 +181,7 @@ void figure_split_quads(FigureMesh& figure, int keep) {
         for (const auto& column : columns) total += column.size();
         for (std::size_t c : order) {
             for (std::size_t f : columns[c]) {
-                rank[f] = (k++ + 0.5) / total;
+                rank[f] = (static_cast<double>(k++) + 0.5) / static_cast<double>(total);
                 skin_quads.push_back(f);
             }
         }
