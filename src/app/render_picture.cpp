@@ -53,8 +53,8 @@ void draw_phosphor(LightImage& image, int left, int top, int size, std::span<con
                    std::span<const float> ys, float gain) {
     auto to_pixel = [&](float v, bool vertical) {
         const float unit = std::clamp(v, -1.05f, 1.05f) / 1.05f;
-        return vertical ? top + (1.0f - unit) * 0.5f * static_cast<float>(size - 1)
-                        : left + (unit + 1.0f) * 0.5f * static_cast<float>(size - 1);
+        return vertical ? static_cast<float>(top) + (1.0f - unit) * 0.5f * static_cast<float>(size - 1)
+                        : static_cast<float>(left) + (unit + 1.0f) * 0.5f * static_cast<float>(size - 1);
     };
     auto glow = [&](float px, float py, float amount) {
         image.add(saturating_cast<int>(px), saturating_cast<int>(py), 0.25f * amount, amount, 0.3f * amount);
