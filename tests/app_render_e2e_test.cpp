@@ -1,14 +1,21 @@
-// lumo-render run as a user runs it: the first seconds of the show, and reproducible figures.
+// lumo-render run as a user runs it: the first seconds of the show, reproducible files,
+// and nothing left behind when it is stopped.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "assets/assets.hpp"
 #include "wave/wav.hpp"
@@ -47,8 +54,15 @@ protected:
 TEST_F(RenderProgram, TheShowOpensWithClip3FromItsSecondFrame) {
     const fs::path wav = directory_ / "start.wav";
     ASSERT_EQ(run("--wav " + wav.string() + " --seconds 2 --seed 1"), 0);
-    EXPECT_FALSE(fs::exists(wav.string() + ".partial"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(directory_), fs::directory_iterator()), 1);
     const std::vector<std::byte> bytes = read_file(wav);
+    // Float files carry no time stamp (libsndfile's PEAK chunk has one): a second run gives
+    // the same bytes even a second later.
+    const std::byte peak[] = {std::byte{'P'}, std::byte{'E'}, std::byte{'A'}, std::byte{'K'}};
+    EXPECT_EQ(std::search(bytes.begin(), bytes.begin() + 128, std::begin(peak), std::end(peak)),
+              bytes.begin() + 128);
+    ASSERT_EQ(run("--wav " + (directory_ / "again.wav").string() + " --seconds 2 --seed 1"), 0);
+    EXPECT_TRUE(read_file(directory_ / "again.wav") == bytes);
     const Result<PointList> rendered = read_wav_to_vec(bytes);
     ASSERT_TRUE(rendered.ok()) << rendered.error().message();
     ASSERT_EQ(rendered.value().size(), 192'000u);
@@ -87,6 +101,44 @@ TEST_F(RenderProgram, FiguresOfOneSeedAreIdenticalByteForByte) {
     }
     EXPECT_EQ(fs::file_size(directory_ / "a" / "figure-27.f32"), 3'340'800u * 8u);
     EXPECT_EQ(fs::file_size(directory_ / "a" / "figure-04.f32"), 289'786u * 8u);
+}
+
+// Stopped while it writes, it removes its temporary, says so on one line and exits with
+// 128 + the signal's number.
+TEST_F(RenderProgram, SigintAndSigtermLeaveNoFileBehind) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        const fs::path wav = directory_ / "long.wav";
+        const fs::path log = fs::path(directory_.string() + ".log");
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const int err = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ::dup2(err, STDERR_FILENO);
+            ::execl(LUMO_RENDER_BINARY, LUMO_RENDER_BINARY, "--wav", wav.c_str(), "--seconds", "3600", "--format",
+                    "s16", "--seed", "1", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        // Wait until the hidden temporary holds a few megabytes: writing has begun.
+        bool writing = false;
+        for (int tries = 0; tries < 12'000 && !writing; ++tries) {
+            for (const fs::directory_entry& entry : fs::directory_iterator(directory_)) {
+                std::error_code error;
+                writing = writing || entry.file_size(error) > (4u << 20);
+            }
+            if (!writing) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ::kill(child, signal);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(writing);
+        ASSERT_TRUE(WIFEXITED(status)) << "signal " << signal;
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+        EXPECT_TRUE(fs::is_empty(directory_)) << "signal " << signal;
+        std::ifstream messages(log);
+        const std::string text((std::istreambuf_iterator<char>(messages)), std::istreambuf_iterator<char>());
+        EXPECT_NE(text.find(signal == SIGINT ? "stopped by SIGINT" : "stopped by SIGTERM"), std::string::npos) << text;
+        fs::remove(log);
+    }
 }
 
 TEST_F(RenderProgram, PicturesOfEveryFigureAndTheSheet) {

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <string>
 
+#include "image/image.hpp"
 #include "models.hpp"
 
 int main(int argc, char** argv) {
@@ -27,9 +28,13 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "lumo-modelgen: cannot write %s\n", path.c_str());
             return 1;
         }
-        if (argc == 4 && !modelgen::write_preview_png(mesh, std::string(argv[3]) + "/" + name + ".png")) {
-            std::fprintf(stderr, "lumo-modelgen: cannot write the preview of %s\n", name);
-            return 1;
+        if (argc == 4) {
+            const lumo::Status written =
+                lumo::write_png(modelgen::preview_image(mesh), std::string(argv[3]) + "/" + name + ".png");
+            if (!written) {
+                std::fprintf(stderr, "lumo-modelgen: %s\n", written.error().report().c_str());
+                return 1;
+            }
         }
     }
     return 0;

@@ -1,11 +1,11 @@
 #include "mesh.hpp"
 
-#include <png.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
+
+#include "core/convert.hpp"
 
 namespace modelgen {
 
@@ -143,7 +143,7 @@ std::string write_obj(const Mesh& mesh) {
     return out;
 }
 
-bool write_preview_png(const Mesh& mesh, const std::string& path, int size) {
+lumo::RgbImage preview_image(const Mesh& mesh, int size) {
     std::vector<float> light(static_cast<std::size_t>(size) * size, 0.0f);
     const Bounds b = bounds(mesh);
     const double span = std::max({b.max.x - b.min.x, b.max.y - b.min.y, 1e-9}) * 1.1;
@@ -159,7 +159,7 @@ bool write_preview_png(const Mesh& mesh, const std::string& path, int size) {
         const int corners = f[3] < 0 ? 3 : 4;
         for (int k = 0; k < corners; ++k) {
             const auto a = to_pixel(mesh.vertices[f[k]]), c = to_pixel(mesh.vertices[f[(k + 1) % corners]]);
-            const int steps = std::max(1, static_cast<int>(std::hypot(c[0] - a[0], c[1] - a[1])));
+            const int steps = std::max(1, lumo::saturating_cast<int>(std::hypot(c[0] - a[0], c[1] - a[1])));
             for (int s = 0; s <= steps; ++s) {
                 const double t = static_cast<double>(s) / steps;
                 plot(a[0] + (c[0] - a[0]) * t, a[1] + (c[1] - a[1]) * t, 0.15f);
@@ -171,32 +171,14 @@ bool write_preview_png(const Mesh& mesh, const std::string& path, int size) {
         for (int dy = -1; dy <= 1; ++dy)
             for (int dx = -1; dx <= 1; ++dx) plot(p[0] + dx, p[1] + dy, 0.6f);
     }
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(file);
-        return false;
+    lumo::RgbImage image(size, size);
+    for (std::size_t pixel = 0; pixel < light.size(); ++pixel) {
+        const float l = std::min(1.0f, light[pixel]);
+        image.rgb[pixel * 3 + 0] = lumo::saturating_cast<std::uint8_t>(l * 80);
+        image.rgb[pixel * 3 + 1] = lumo::saturating_cast<std::uint8_t>(l * 255);
+        image.rgb[pixel * 3 + 2] = lumo::saturating_cast<std::uint8_t>(l * 80);
     }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, size, size, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<png_byte> row(static_cast<std::size_t>(size) * 3);
-    for (int y = 0; y < size; ++y) {
-        for (int x = 0; x < size; ++x) {
-            const float l = std::min(1.0f, light[static_cast<std::size_t>(y) * size + x]);
-            row[x * 3 + 0] = static_cast<png_byte>(l * 80);
-            row[x * 3 + 1] = static_cast<png_byte>(l * 255);
-            row[x * 3 + 2] = static_cast<png_byte>(l * 80);
-        }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(file) == 0;
+    return image;
 }
 
 }  // namespace modelgen

@@ -2,13 +2,15 @@
 //
 // The model makers (one file per family of models) build Meshes from parametric parts
 // in double precision; write_obj turns one into OBJ text with real vertex normals and
-// texture coordinates, and write_preview_png draws it as a scope would.
+// texture coordinates, and preview_image draws it as a scope would.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <string>
 #include <vector>
+
+#include "image/image.hpp"
 
 namespace modelgen {
 
@@ -74,7 +76,7 @@ Counts counts(const Mesh& mesh);
 std::string write_obj(const Mesh& mesh);
 
 // An orthographic x–y picture, green dots at the corners and thin lines along the edges
-// on black, `size` pixels square.  Returns false when the file cannot be written.
-bool write_preview_png(const Mesh& mesh, const std::string& path, int size = 800);
+// on black, `size` pixels square.
+lumo::RgbImage preview_image(const Mesh& mesh, int size = 800);
 
 }  // namespace modelgen

@@ -1,4 +1,4 @@
-#include "app/glyphs.hpp"
+#include "app/render_glyphs.hpp"
 
 #include <cctype>
 

@@ -1,0 +1,50 @@
+// How lumo-render draws figures: as a scope's phosphor would show them, with labels in a
+// small pixel font, one figure as a strip of six slices and the whole show on one sheet.
+//
+// Drawing adds light (linear, three floats a pixel) so that traces build up where the
+// beam dwells; to_rgb tones the light into an 8-bit picture at the end.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "core/points.hpp"
+#include "image/image.hpp"
+
+namespace lumo {
+
+struct LightImage {
+    int width;
+    int height;
+    std::vector<float> rgb;  // linear light, three values a pixel
+
+    LightImage(int w, int h) : width(w), height(h), rgb(static_cast<std::size_t>(w) * h * 3, 0.0f) {}
+    // Adds light at (x, y); outside the picture it is lost.
+    void add(int x, int y, float r, float g, float b);
+};
+
+// Each sample leaves a spot, and the beam's path between consecutive samples a fainter
+// trace, in the square of `size` pixels at (left, top) that shows -1.05 … 1.05.
+void draw_phosphor(LightImage& image, int left, int top, int size, std::span<const float> xs,
+                   std::span<const float> ys, float gain);
+
+// `text` in the 5 × 7 font, one character every six pixels.
+void draw_text(LightImage& image, int left, int top, std::string_view text);
+
+// Brightness saturates softly and keeps its hue, so dense and sparse drawings both stay
+// readable and a bright trace stays green.
+RgbImage to_rgb(const LightImage& image);
+
+// Six 0.02-second slices of `figure`, spread evenly over it, side by side under `label`.
+RgbImage figure_strip(const ChannelPair& figure, std::string_view label);
+
+// The sheet of all figures: one cell for each, six columns by five rows.
+LightImage blank_contact_sheet();
+
+// Draws the six slices of `figure` into cell `index` (0 …) of `sheet`, with two caption lines.
+void draw_sheet_cell(LightImage& sheet, int index, const ChannelPair& figure, std::string_view caption,
+                     std::string_view description);
+
+}  // namespace lumo

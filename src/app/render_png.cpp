@@ -1,0 +1,41 @@
+#include "app/render_png.hpp"
+
+#include <cstdio>
+#include <filesystem>
+
+#include "app/render_files.hpp"
+#include "app/render_picture.hpp"
+#include "app/render_show.hpp"
+
+namespace lumo {
+
+namespace {
+
+Status write_picture(const RgbImage& image, const std::string& path) {
+    return write_file_replacing(path, [&](const PendingFile& file) -> Status {
+        Status written = write_png(image, file.temporary);
+        if (!written) return written.error().context("cannot write " + path);
+        return {};
+    });
+}
+
+}  // namespace
+
+Status write_pictures(const PreparedShow& show, const std::string& directory) {
+    LightImage sheet = blank_contact_sheet();
+    for (int figure = 1; figure <= static_cast<int>(kFigureCount); ++figure) {
+        const ChannelPair& pair = figure_wavetables(show, figure);
+        const std::string voice = std::to_string(voice_of_figure(figure));
+        const std::string label =
+            "FIGURE " + std::to_string(figure) + "  VOICE " + voice + "  " + figure_description(figure);
+        char name[32];
+        std::snprintf(name, sizeof name, "figure-%02d.png", figure);
+        const std::string path = (std::filesystem::path(directory) / name).string();
+        if (Status written = write_picture(figure_strip(pair, label), path); !written) return written;
+        draw_sheet_cell(sheet, figure - 1, pair, std::to_string(figure) + " / VOICE " + voice,
+                        figure_description(figure));
+    }
+    return write_picture(to_rgb(sheet), (std::filesystem::path(directory) / "show.png").string());
+}
+
+}  // namespace lumo

@@ -1,0 +1,93 @@
+#include "app/render_wav.hpp"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <type_traits>
+#include <vector>
+
+#include "app/render_files.hpp"
+#include "show/playback.hpp"
+
+namespace lumo {
+
+namespace {
+
+constexpr std::uint32_t kSampleRate = 96000;
+
+// The show time of a buffer that starts `frames` frames into the show, read the way the
+// playback callback reads the clock: whole seconds plus nanoseconds.
+float show_time_at_frame(std::uint64_t frames) {
+    const MonotonicInstant origin{0, 0};
+    const MonotonicInstant now{static_cast<std::int64_t>(frames / kSampleRate),
+                               static_cast<std::uint32_t>((frames % kSampleRate) * 1'000'000'000ull / kSampleRate)};
+    return show_time(origin, now);
+}
+
+void show_progress(std::uint64_t done, std::uint64_t total_frames) {
+    std::fprintf(stderr, "\rlumo-render: %.0f of %.0f seconds", static_cast<double>(done) / kSampleRate,
+                 static_cast<double>(total_frames) / kSampleRate);
+    set_progress_line_open(true);
+}
+
+template <class T>
+Status write_samples(PlaybackState& state, SNDFILE* file, const std::string& path, std::uint64_t total_frames,
+                     std::uint32_t buffer_frames) {
+    std::vector<T> buffer(static_cast<std::size_t>(buffer_frames) * 2);
+    const std::uint64_t progress_every = 10ull * kSampleRate;
+    for (std::uint64_t done = 0; done < total_frames;) {
+        const std::size_t frames = static_cast<std::size_t>(std::min<std::uint64_t>(buffer_frames, total_frames - done));
+        std::span<T> out(buffer.data(), frames * 2);
+        render_buffer<T>(state, out, show_time_at_frame(done));
+        sf_count_t written = 0;
+        if constexpr (std::is_same_v<T, float>) {
+            written = sf_write_float(file, out.data(), static_cast<sf_count_t>(out.size()));
+        } else {
+            written = sf_write_short(file, out.data(), static_cast<sf_count_t>(out.size()));
+        }
+        if (written != static_cast<sf_count_t>(out.size())) {
+            return Error("cannot write " + path + ": " + sf_strerror(file));
+        }
+        const std::uint64_t before = done;
+        done += frames;
+        if (done / progress_every != before / progress_every || done == total_frames) {
+            show_progress(done, total_frames);
+        }
+    }
+    std::fputc('\n', stderr);
+    set_progress_line_open(false);
+    return {};
+}
+
+}  // namespace
+
+Status write_wav(PreparedShow show, const RenderOptions& options) {
+    const std::size_t max_samples = static_cast<std::size_t>(options.buffer_frames) * 2;
+    PlaybackState state =
+        make_playback_state(MonotonicInstant{0, 0}, std::move(show.voice_figures), show.score, max_samples);
+    show.score.reset();
+    const auto total_frames = static_cast<std::uint64_t>(std::llround(options.seconds * kSampleRate));
+    return write_file_replacing(options.path, [&](const PendingFile& pending) -> Status {
+        SF_INFO info{};
+        info.samplerate = kSampleRate;
+        info.channels = 2;
+        info.format = SF_FORMAT_WAV | (options.format == RenderFormat::F32 ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_16);
+        SNDFILE* file = sf_open_fd(pending.descriptor, SFM_WRITE, &info, SF_FALSE);
+        if (!file) return Error("cannot write " + options.path + ": " + sf_strerror(nullptr));
+        // A float file's PEAK chunk carries the time it was written; without it the same
+        // show gives the same bytes.
+        sf_command(file, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
+        Status written = options.format == RenderFormat::F32
+                             ? write_samples<float>(state, file, options.path, total_frames, options.buffer_frames)
+                             : write_samples<std::int16_t>(state, file, options.path, total_frames,
+                                                           options.buffer_frames);
+        if (const int closed = sf_close(file); closed != 0 && written) {
+            return Error("cannot write " + options.path + ": " + sf_error_number(closed));
+        }
+        return written;
+    });
+}
+
+}  // namespace lumo
