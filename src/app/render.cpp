@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/glyphs.hpp"
+#include "core/clock.hpp"
 #include "core/convert.hpp"
 #include "core/random.hpp"
 #include "show/playback.hpp"
@@ -21,8 +22,6 @@ namespace lumo {
 
 namespace {
 
-constexpr std::uint32_t kSampleRate = 96000;
-constexpr std::size_t kSliceSamples = 1920;  // 0.02 s
 constexpr const char* kUsage =
     "usage: lumo-render --wav FILE [--seconds S] [--buffer FRAMES] [--format s16|f32] [--seed N]\n"
     "       lumo-render --figures DIR [--seed N]\n"

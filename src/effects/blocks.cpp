@@ -2,17 +2,17 @@
 
 #include <array>
 #include <cstddef>
-#include <utility>
 
+#include "core/clock.hpp"
 #include "core/random.hpp"
 #include "draw/draw.hpp"
+#include "effects/box.hpp"
 #include "obj/obj.hpp"
 
 namespace lumo {
 
 namespace {
 
-constexpr std::size_t kSamplesPerFrame = 1920;
 constexpr float kHalfSide = 10.0f;
 constexpr float kNearZ = 500.0f;
 constexpr float kFarZ = 540.0f;
@@ -25,7 +25,7 @@ struct Block {
     float speed;
 };
 
-// Near face 0-3, far face 4-7, each upper left, upper right, lower right, lower left.
+// Corners laid out as BoxCorners expects.
 void restart(Block& block) {
     const float left = block.center_x - kHalfSide;
     const float right = block.center_x + kHalfSide;
@@ -53,24 +53,13 @@ void move(Block& block) {
 // the lines land on the grid.
 float project(float coordinate, float z) { return ((coordinate * 50.0f) / z * 200.0f) / 100.0f; }
 
-constexpr std::array<std::pair<int, int>, 12> kEdges{{
-    {0, 1}, {1, 2}, {2, 3}, {3, 0},  // near face
-    {4, 5}, {5, 6}, {6, 7}, {7, 4},  // far face
-    {0, 4}, {1, 5}, {2, 6}, {3, 7},  // sides
-}};
-
 void draw(PointList& frame, const Block& block) {
-    std::array<Point, 8> screen;
+    BoxCorners screen;
     for (std::size_t i = 0; i < screen.size(); ++i) {
         const Vertex& c = block.corners[i];
         screen[i] = {project(c.x, c.z), project(c.y, c.z)};
     }
-    for (const auto& [from, to] : kEdges) {
-        const Point& a = screen[static_cast<std::size_t>(from)];
-        const Point& b = screen[static_cast<std::size_t>(to)];
-        const PointList line = create_line_float(a.x, a.y, b.x, b.y, 1.0f);
-        frame.insert(frame.end(), line.begin(), line.end());
-    }
+    draw_box(frame, screen, 1.0f);
 }
 
 }  // namespace
@@ -89,16 +78,12 @@ PointList blocks(std::int32_t length) {
     PointList figure;
     if (length <= 1) return figure;
     const std::size_t frames = static_cast<std::size_t>(length - 1);
-    figure.reserve(frames * kSamplesPerFrame);
+    figure.reserve(frames * kSliceSamples);
     PointList frame;
     for (std::size_t k = 0; k < frames; ++k) {
         for (Block& block : boxes) move(block);
         for (const Block& block : boxes) draw(frame, block);
-        const std::size_t room = frame.capacity();
-        const PointList slice = draw_points_float(std::move(frame), 2, 0.02f);
-        figure.insert(figure.end(), slice.begin(), slice.end());
-        frame = PointList();
-        frame.reserve(room);
+        append_slice(figure, frame, 2);
     }
     return figure;
 }

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/clock.hpp"
 #include "core/convert.hpp"
 #include "core/fatal.hpp"
 #include "core/random.hpp"
@@ -19,8 +20,6 @@ namespace lumo {
 namespace {
 
 constexpr float kFramesPerLengthUnit = 2.0833333f;  // nearest float to 25 / 12
-constexpr float kFrameSeconds = 0.02f;
-constexpr std::size_t kSamplesPerFrame = 1920;
 
 using Matrix = std::array<std::array<float, 3>, 3>;
 
@@ -55,8 +54,7 @@ void turn(std::vector<Vertex>& vertices, const Matrix& r, bool about_origin, Ver
 }
 
 void append_line(PointList& frame, const Vertex& a, const Vertex& b, float step) {
-    const PointList line = create_line_float(a.x, a.y, b.x, b.y, step);
-    frame.insert(frame.end(), line.begin(), line.end());
+    append(frame, create_line_float(a.x, a.y, b.x, b.y, step));
 }
 
 void draw_dots(PointList& frame, const std::vector<Vertex>& vertices, const std::vector<Face>& faces,
@@ -80,7 +78,7 @@ void draw_dots(PointList& frame, const std::vector<Vertex>& vertices, const std:
 // drawing lines once it has them (indices are still checked to the end).  With `repeat`
 // 0 nothing is played at all.
 std::size_t heard_points(unsigned repeat) {
-    return repeat == 0 ? 0 : (kSamplesPerFrame + repeat - 1) / repeat;
+    return repeat == 0 ? 0 : (kSliceSamples + repeat - 1) / repeat;
 }
 
 void draw_triangles(PointList& frame, const std::vector<Vertex>& vertices, const std::vector<Face>& faces,
@@ -193,7 +191,7 @@ PointList obj(std::int32_t length, const Model& model, std::uint8_t mode, float 
         std::vector<Edge> outline;
         if (mode == 3) outline = outline_edges(model.faces);
 
-        figure.reserve(frames * kSamplesPerFrame);
+        figure.reserve(frames * kSliceSamples);
         const std::size_t heard = heard_points(repeat);
         PointList frame;
         for (std::size_t k = 0; k < frames; ++k) {
@@ -205,13 +203,7 @@ PointList obj(std::int32_t length, const Model& model, std::uint8_t mode, float 
             } else {
                 draw_outline(frame, vertices, outline, step, heard);
             }
-            // The renderer takes the frame list over; the next frame starts from an empty
-            // list with the same room, so drawing it does not grow the buffer again.
-            const std::size_t room = frame.capacity();
-            const PointList slice = draw_points_float(std::move(frame), repeat, kFrameSeconds);
-            figure.insert(figure.end(), slice.begin(), slice.end());
-            frame = PointList();
-            frame.reserve(room);
+            append_slice(figure, frame, repeat);
         }
     }
 
