@@ -19,8 +19,9 @@ TEST(LongHandFigure, EveryFrameDrawsAndNoPointIsClipped) {
     text << in.rdbuf();
     const Model hand = load_obj(text.str());
     ASSERT_EQ(hand.vertices.size(), 670u);
+    RandomEngine random(1);
     const PointList figure =
-        obj(144, hand, 0, 0.0f, -0.0058177644f, 0.034906585f, 1.0f, 1.0f, 5.0f, std::nullopt, 2, 3);
+        obj(144, hand, 0, 0.0f, -0.0058177644f, 0.034906585f, 1.0f, 1.0f, 5.0f, std::nullopt, 2, 3, random);
     EXPECT_EQ(figure.size(), 574080u);
 }
 

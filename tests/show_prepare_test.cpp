@@ -3,7 +3,6 @@
 
 #include <set>
 
-#include "core/random.hpp"
 #include "show/prepare.hpp"
 
 namespace lumo {
@@ -12,8 +11,8 @@ namespace {
 class PreparedShowTest : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        seed_random(2026);
-        show_ = new PreparedShow(prepare_show());
+        RandomEngine random(2026);
+        show_ = new PreparedShow(prepare_show(random));
     }
     static void TearDownTestSuite() {
         delete show_;

@@ -399,9 +399,9 @@ int run_render(std::span<const std::string> args) {
         std::cerr << "Error: " << writable.error().report() << "\n";
         return 1;
     }
-    if (options.seed) seed_random(*options.seed);
+    RandomEngine random = options.seed ? RandomEngine(*options.seed) : seeded_from_system();
     std::fprintf(stderr, "lumo-render: preparing the show\n");
-    PreparedShow show = prepare_show();
+    PreparedShow show = prepare_show(random);
     Status done;
     switch (options.output) {
         case RenderOptions::Output::Wav: done = render_wav(std::move(show), options); break;

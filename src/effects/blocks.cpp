@@ -4,7 +4,6 @@
 #include <cstddef>
 
 #include "core/clock.hpp"
-#include "core/random.hpp"
 #include "draw/draw.hpp"
 #include "effects/box.hpp"
 #include "obj/obj.hpp"
@@ -26,7 +25,7 @@ struct Block {
 };
 
 // Corners laid out as BoxCorners expects.
-void restart(Block& block) {
+void restart(Block& block, RandomEngine& random) {
     const float left = block.center_x - kHalfSide;
     const float right = block.center_x + kHalfSide;
     const float top = block.center_y + kHalfSide;
@@ -41,11 +40,11 @@ void restart(Block& block) {
         {right, bottom, kFarZ},
         {left, bottom, kFarZ},
     }};
-    block.speed = static_cast<float>(random_int(1, 7));
+    block.speed = static_cast<float>(random_int(random, 1, 7));
 }
 
-void move(Block& block) {
-    if (block.corners[0].z <= kRestartZ) restart(block);
+void move(Block& block, RandomEngine& random) {
+    if (block.corners[0].z <= kRestartZ) restart(block, random);
     for (Vertex& corner : block.corners) corner.z = corner.z - block.speed;
 }
 
@@ -64,7 +63,7 @@ void draw(PointList& frame, const Block& block) {
 
 }  // namespace
 
-PointList blocks(std::int32_t length) {
+PointList blocks(std::int32_t length, RandomEngine& random) {
     // Upper left, upper right, lower right, lower left; restarted in this order, so the
     // first four random draws go to blocks 0 to 3.
     std::array<Block, 4> boxes{{
@@ -73,7 +72,7 @@ PointList blocks(std::int32_t length) {
         {{}, 20.0f, -20.0f, 0.0f},
         {{}, -20.0f, -20.0f, 0.0f},
     }};
-    for (Block& block : boxes) restart(block);
+    for (Block& block : boxes) restart(block, random);
 
     PointList figure;
     if (length <= 1) return figure;
@@ -81,7 +80,7 @@ PointList blocks(std::int32_t length) {
     figure.reserve(frames * kSliceSamples);
     PointList frame;
     for (std::size_t k = 0; k < frames; ++k) {
-        for (Block& block : boxes) move(block);
+        for (Block& block : boxes) move(block, random);
         for (const Block& block : boxes) draw(frame, block);
         append_slice(figure, frame, 2);
     }

@@ -11,7 +11,6 @@
 #include "core/clock.hpp"
 #include "core/convert.hpp"
 #include "core/fatal.hpp"
-#include "core/random.hpp"
 #include "draw/draw.hpp"
 #include "wave/filter.hpp"
 
@@ -131,16 +130,16 @@ std::vector<Edge> outline_edges(const std::vector<Face>& faces) {
 // Only the first 1920 samples of a frame are heard, so the outline is drawn in a new
 // order every frame to let all of a large outline appear over time.  Written out with
 // random_int so that a seeded run gives the same order with any standard library.
-void shuffle(std::vector<Edge>& edges) {
+void shuffle(std::vector<Edge>& edges, RandomEngine& random) {
     for (std::size_t i = edges.size(); i > 1; --i) {
-        const auto j = static_cast<std::size_t>(random_int(0, static_cast<std::int64_t>(i - 1)));
+        const auto j = static_cast<std::size_t>(random_int(random, 0, static_cast<std::int64_t>(i - 1)));
         std::swap(edges[i - 1], edges[j]);
     }
 }
 
 void draw_outline(PointList& frame, const std::vector<Vertex>& vertices, std::vector<Edge>& edges,
-                  float step, std::size_t heard) {
-    shuffle(edges);
+                  float step, std::size_t heard, RandomEngine& random) {
+    shuffle(edges, random);
     for (const Edge& edge : edges) {
         const Vertex& a = vertices[checked_index(edge.low, vertices.size())];
         const Vertex& b = vertices[checked_index(edge.high, vertices.size())];
@@ -174,7 +173,7 @@ void zoom(PointList& figure, float scale_start, float scale_end) {
 
 PointList obj(std::int32_t length, const Model& model, std::uint8_t mode, float rot_y, float rot_z,
               float rot_x, float step, float scale_start, float scale_end,
-              std::optional<Lowpass> lowpass, unsigned repeat, std::int32_t face_every) {
+              std::optional<Lowpass> lowpass, unsigned repeat, std::int32_t face_every, RandomEngine& random) {
     const std::int32_t frame_count =
         saturating_cast<std::int32_t>(static_cast<float>(length) * kFramesPerLengthUnit);
     const std::size_t frames = frame_count < 2 ? 0 : static_cast<std::size_t>(frame_count - 1);
@@ -201,7 +200,7 @@ PointList obj(std::int32_t length, const Model& model, std::uint8_t mode, float 
             } else if (mode == 2) {
                 draw_triangles(frame, vertices, model.faces, step, heard);
             } else {
-                draw_outline(frame, vertices, outline, step, heard);
+                draw_outline(frame, vertices, outline, step, heard, random);
             }
             append_slice(figure, frame, repeat);
         }

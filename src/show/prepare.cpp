@@ -50,56 +50,56 @@ private:
 
 }  // namespace
 
-PreparedShow prepare_show() {
+PreparedShow prepare_show(RandomEngine& random) {
     Figures figures;
     {
         const Model title1 = load_model(1);
-        figures.add(1, obj(72, title1, 1, kThirdDegree, 0, 0, 1.0f, 0.5f, 1.0f, kNoLowpass, kRepeat, 2));
+        figures.add(1, obj(72, title1, 1, kThirdDegree, 0, 0, 1.0f, 0.5f, 1.0f, kNoLowpass, kRepeat, 2, random));
     }
     {
         const Model title2 = load_model(2);
-        figures.add(2, obj(72, title2, 1, kThirdDegree, 0, 0, 1.0f, 0.5f, 1.0f, kNoLowpass, kRepeat, 2));
+        figures.add(2, obj(72, title2, 1, kThirdDegree, 0, 0, 1.0f, 0.5f, 1.0f, kNoLowpass, kRepeat, 2, random));
     }
     {
         const Model title3 = load_model(3);
-        figures.add(3, obj(72, title3, 1, kThirdDegree, 0, 0, 1.0f, 0.5f, 1.0f, kNoLowpass, kRepeat, 3));
+        figures.add(3, obj(72, title3, 1, kThirdDegree, 0, 0, 1.0f, 0.5f, 1.0f, kNoLowpass, kRepeat, 3, random));
     }
     for (int clip = 1; clip <= assets::kClipCount; ++clip) figures.add(3 + clip, decode_clip(clip));
-    figures.add(12, blocks(400));
+    figures.add(12, blocks(400, random));
     {
         const Model skull = load_model(4);
-        figures.add(13, obj(72, skull, 1, -kFifthDegree, 0, 0, 2.0f, 0.0f, 0.8f, kNoLowpass, kRepeat, 3));
+        figures.add(13, obj(72, skull, 1, -kFifthDegree, 0, 0, 2.0f, 0.0f, 0.8f, kNoLowpass, kRepeat, 3, random));
     }
     {
         const Model turned_skull = load_model(5);
         figures.add(14, obj(72, turned_skull, 1, kFifthDegree, 0, kFifthDegree, 2.0f, 0.0f, 0.8f, kNoLowpass,
-                            kRepeat, 3));
+                            kRepeat, 3, random));
     }
     {
         const Model logo = load_model(6);
-        figures.add(15, obj(72, logo, 3, 0, 0, 0, 1.0f, 3.0f, 0.0f, kNoLowpass, kRepeat, 0));
+        figures.add(15, obj(72, logo, 3, 0, 0, 0, 1.0f, 3.0f, 0.0f, kNoLowpass, kRepeat, 0, random));
         figures.add(16, obj(72, logo, 3, kTwoDegrees, kTwoDegrees, kTwoDegrees, 1.0f, 0.0f, 3.0f, kNoLowpass,
-                            kRepeat, 0));
+                            kRepeat, 0, random));
     }
     const Model figure = load_model(7);
     figures.add(17, obj(72, figure, 3, kTwoDegrees, kHalfDegree, kHalfDegree, 1.0f, 0.0f, 0.8f, kNoLowpass,
-                        kRepeat, 0));
+                        kRepeat, 0, random));
     figures.add(18, obj(6, figure, 3, -kFourAndAHalfDegrees, kFourAndAHalfDegrees, 0, 1.0f, 1.0f, 0.0f,
-                        kNoLowpass, kRepeat, 0));
+                        kNoLowpass, kRepeat, 0, random));
     const Model hand = load_model(8);
-    figures.add(19, obj(9, hand, 1, -kTwoDegrees, kTwoDegrees, 0, 1.0f, 5.0f, 0.0f, kNoLowpass, kRepeat, 2));
-    figures.add(20, obj(72, hand, 0, 0, 0, kHalfDegree, 1.0f, 1.0f, 5.0f, kNoLowpass, kRepeat, 3));
+    figures.add(19, obj(9, hand, 1, -kTwoDegrees, kTwoDegrees, 0, 1.0f, 5.0f, 0.0f, kNoLowpass, kRepeat, 2, random));
+    figures.add(20, obj(72, hand, 0, 0, 0, kHalfDegree, 1.0f, 1.0f, 5.0f, kNoLowpass, kRepeat, 3, random));
     {
         const Model small_figure = load_model(9);
         figures.add(21, obj(144, small_figure, 1, -kTwoDegrees, 0, 0, 1.0f, 0.0f, 1.0f, kOpeningLowpass,
-                            kRepeat, 2));
+                            kRepeat, 2, random));
         figures.add(22, obj(144, small_figure, 3, kTwoDegrees, kHalfDegree, kHalfDegree, 1.0f, 0.0f, 0.8f,
-                            kNoLowpass, kRepeat, 0));
+                            kNoLowpass, kRepeat, 0, random));
     }
-    figures.add(23, obj(144, figure, 1, -kTwoDegrees, 0, 0, 1.0f, 1.0f, 1.0f, kOpeningLowpass, kRepeat, 2));
+    figures.add(23, obj(144, figure, 1, -kTwoDegrees, 0, 0, 1.0f, 1.0f, 1.0f, kOpeningLowpass, kRepeat, 2, random));
     {
         const Model turned_hand = load_model(10);
-        figures.add(24, obj(72, turned_hand, 2, 0, 0, -kHalfDegree, 1.0f, 1.0f, 5.0f, kNoLowpass, kRepeat, 3));
+        figures.add(24, obj(72, turned_hand, 2, 0, 0, -kHalfDegree, 1.0f, 1.0f, 5.0f, kNoLowpass, kRepeat, 3, random));
     }
     const std::vector<Note> melody = make_melody();
     {
@@ -109,7 +109,7 @@ PreparedShow prepare_show() {
     PointList closing;
     {
         const PointList long_hand =
-            obj(144, hand, 0, 0, -kThirdDegree, kTwoDegrees, 1.0f, 1.0f, 5.0f, kNoLowpass, kRepeat, 3);
+            obj(144, hand, 0, 0, -kThirdDegree, kTwoDegrees, 1.0f, 1.0f, 5.0f, kNoLowpass, kRepeat, 3, random);
         figures.add(26, long_hand);
         closing = closing_input(long_hand);
     }

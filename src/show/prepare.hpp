@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "core/points.hpp"
+#include "core/random.hpp"
 #include "show/score.hpp"
 
 namespace lumo {
@@ -18,9 +19,10 @@ struct PreparedShow {
     std::shared_ptr<const Score> score;
 };
 
-// Loads every model and clip and renders all 27 figures in show order.  A clip that does
-// not decode, or malformed embedded data, stops the program.
-PreparedShow prepare_show();
+// Loads every model and clip and renders all 27 figures in show order, drawing the blocks'
+// speeds and the outlines' edge orders from `random`.  A clip that does not decode, or
+// malformed embedded data, stops the program.
+PreparedShow prepare_show(RandomEngine& random);
 
 // The closing figure's input: the last (at most) 1920 points of `figure`, last point first.
 PointList closing_input(const PointList& figure);

@@ -35,27 +35,27 @@ Result<std::unique_ptr<audio::Stream>> build_stream(const audio::Device& device,
 
 template <class T>
 Result<std::unique_ptr<audio::Stream>> make_stream(const audio::Device& device,
-                                                   const audio::StreamConfig& config) {
-    PreparedShow show = prepare_show();
+                                                   const audio::StreamConfig& config, RandomEngine& random) {
+    PreparedShow show = prepare_show(random);
     const MonotonicInstant start = monotonic_now();
     return build_stream<T>(device, config, start, std::move(show));
 }
 
 Result<std::unique_ptr<audio::Stream>> make_stream_for(audio::SampleFormat format,
                                                        const audio::Device& device,
-                                                       const audio::StreamConfig& config) {
+                                                       const audio::StreamConfig& config, RandomEngine& random) {
     using audio::SampleFormat;
     switch (format) {
-        case SampleFormat::I8: return make_stream<std::int8_t>(device, config);
-        case SampleFormat::I16: return make_stream<std::int16_t>(device, config);
-        case SampleFormat::I32: return make_stream<std::int32_t>(device, config);
-        case SampleFormat::I64: return make_stream<std::int64_t>(device, config);
-        case SampleFormat::U8: return make_stream<std::uint8_t>(device, config);
-        case SampleFormat::U16: return make_stream<std::uint16_t>(device, config);
-        case SampleFormat::U32: return make_stream<std::uint32_t>(device, config);
-        case SampleFormat::U64: return make_stream<std::uint64_t>(device, config);
-        case SampleFormat::F32: return make_stream<float>(device, config);
-        case SampleFormat::F64: return make_stream<double>(device, config);
+        case SampleFormat::I8: return make_stream<std::int8_t>(device, config, random);
+        case SampleFormat::I16: return make_stream<std::int16_t>(device, config, random);
+        case SampleFormat::I32: return make_stream<std::int32_t>(device, config, random);
+        case SampleFormat::I64: return make_stream<std::int64_t>(device, config, random);
+        case SampleFormat::U8: return make_stream<std::uint8_t>(device, config, random);
+        case SampleFormat::U16: return make_stream<std::uint16_t>(device, config, random);
+        case SampleFormat::U32: return make_stream<std::uint32_t>(device, config, random);
+        case SampleFormat::U64: return make_stream<std::uint64_t>(device, config, random);
+        case SampleFormat::F32: return make_stream<float>(device, config, random);
+        case SampleFormat::F64: return make_stream<double>(device, config, random);
     }
     fatal("invalid sample format");
 }
@@ -63,8 +63,8 @@ Result<std::unique_ptr<audio::Stream>> make_stream_for(audio::SampleFormat forma
 #define LUMO_STREAM_INSTANCES(T)                                                                    \
     template Result<std::unique_ptr<audio::Stream>> build_stream<T>(                               \
         const audio::Device&, const audio::StreamConfig&, MonotonicInstant, PreparedShow);         \
-    template Result<std::unique_ptr<audio::Stream>> make_stream<T>(const audio::Device&,           \
-                                                                   const audio::StreamConfig&);
+    template Result<std::unique_ptr<audio::Stream>> make_stream<T>(                                \
+        const audio::Device&, const audio::StreamConfig&, RandomEngine&);
 
 LUMO_STREAM_INSTANCES(std::int8_t)
 LUMO_STREAM_INSTANCES(std::int16_t)

@@ -5,6 +5,7 @@
 
 #include "audio/audio.hpp"
 #include "core/error.hpp"
+#include "core/random.hpp"
 #include "show/playback.hpp"
 #include "show/prepare.hpp"
 
@@ -17,14 +18,15 @@ Result<std::unique_ptr<audio::Stream>> build_stream(const audio::Device& device,
                                                     const audio::StreamConfig& config,
                                                     MonotonicInstant start, PreparedShow show);
 
-// Show preparation, the start instant, then stream construction.
+// Show preparation (the blocks' speeds and the outline orders drawn from `random`), the
+// start instant, then stream construction.
 template <class T>
 Result<std::unique_ptr<audio::Stream>> make_stream(const audio::Device& device,
-                                                   const audio::StreamConfig& config);
+                                                   const audio::StreamConfig& config, RandomEngine& random);
 
 // make_stream for the sample type that `format` names.
 Result<std::unique_ptr<audio::Stream>> make_stream_for(audio::SampleFormat format,
                                                        const audio::Device& device,
-                                                       const audio::StreamConfig& config);
+                                                       const audio::StreamConfig& config, RandomEngine& random);
 
 }  // namespace lumo
