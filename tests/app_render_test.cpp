@@ -64,13 +64,5 @@ TEST(RenderOptions, UsageErrorsAndUnwritablePathsExitWithStatus1BeforeRendering)
     EXPECT_FALSE(std::filesystem::exists("/nonexistent-dir/show.wav.partial"));
 }
 
-TEST(FigureDescriptions, NameEveryFigure) {
-    for (int figure = 1; figure <= static_cast<int>(kFigureCount); ++figure) {
-        EXPECT_STRNE(figure_description(figure), "") << figure;
-    }
-    EXPECT_STREQ(figure_description(27), "closing figure");
-    EXPECT_STREQ(figure_description(0), "");
-}
-
 }  // namespace
 }  // namespace lumo

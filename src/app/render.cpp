@@ -16,6 +16,7 @@
 #include "core/clock.hpp"
 #include "core/convert.hpp"
 #include "core/random.hpp"
+#include "show/catalogue.hpp"
 #include "show/playback.hpp"
 
 namespace lumo {
@@ -79,13 +80,6 @@ std::string numbered(const std::string& directory, const char* stem, int number,
     char name[64];
     std::snprintf(name, sizeof name, "%s-%02d.%s", stem, number, extension);
     return (std::filesystem::path(directory) / name).string();
-}
-
-int voice_of_figure(int figure) {
-    for (int voice = 1; voice <= static_cast<int>(kFigureCount); ++voice) {
-        if (figure_of_voice(voice) == figure) return voice;
-    }
-    return 0;
 }
 
 // The show time of a buffer that starts `frames` frames into the show, read the way the
@@ -220,46 +214,12 @@ std::size_t slice_start(std::size_t length, int i) {
     return (length - kSliceSamples) * static_cast<std::size_t>(i) / 5;
 }
 
-std::string label_of(int figure) {
-    return "FIGURE " + std::to_string(figure) + "  VOICE " + std::to_string(voice_of_figure(figure)) + "  " +
-           figure_description(figure);
+std::string label_of(Figure figure) {
+    return "FIGURE " + std::to_string(figure_number(figure)) + "  VOICE " + std::to_string(voice_of(figure)) + "  " +
+           description_of(figure);
 }
 
 }  // namespace
-
-const char* figure_description(int figure) {
-    static constexpr const char* descriptions[kFigureCount] = {
-        "title 1",
-        "title 2",
-        "title 3",
-        "clip 1",
-        "clip 2",
-        "clip 3",
-        "clip 4",
-        "clip 5",
-        "clip 6",
-        "clip 7",
-        "clip 8",
-        "blocks",
-        "skull points",
-        "turned skull points",
-        "logo outline, still",
-        "logo outline, tumbling",
-        "detailed figure outline",
-        "detailed figure, short flip",
-        "raised hand, short spin",
-        "raised hand about the origin",
-        "low-detail points, filtered",
-        "low-detail figure outline",
-        "detailed points, filtered",
-        "turned hand wireframe",
-        "melody figure",
-        "raised hand, long",
-        "closing figure",
-    };
-    if (figure < 1 || figure > static_cast<int>(kFigureCount)) return "";
-    return descriptions[figure - 1];
-}
 
 Result<RenderOptions> parse_render_options(std::span<const std::string> args) {
     RenderOptions options;
@@ -334,9 +294,9 @@ Status render_wav(PreparedShow show, const RenderOptions& options) {
 
 Status write_figures(const PreparedShow& show, const std::string& directory) {
     if (Status made = ensure_directory(directory); !made) return made;
-    for (int figure = 1; figure <= static_cast<int>(kFigureCount); ++figure) {
-        const ChannelPair& pair = show.voice_figures[voice_of_figure(figure) - 1];
-        const std::string path = numbered(directory, "figure", figure, "f32");
+    for (const FigureEntry& entry : kFigures) {
+        const ChannelPair& pair = channels_of(show, entry.figure);
+        const std::string path = numbered(directory, "figure", figure_number(entry.figure), "f32");
         Status written = write_atomically(path, [&](const std::string& temporary) -> Status {
             FILE* file = std::fopen(temporary.c_str(), "wb");
             if (!file) return Error("cannot write " + path);
@@ -363,13 +323,15 @@ Status write_pictures(const PreparedShow& show, const std::string& directory) {
     constexpr int kPanel = 256, kGap = 4, kLabel = 14;
     constexpr int kCell = 200, kColumns = 6, kRows = 5, kCellLabel = 22;
     Image sheet(kColumns * (kCell + kGap) + kGap, kRows * (kCell + kCellLabel + kGap) + kGap);
-    for (int figure = 1; figure <= static_cast<int>(kFigureCount); ++figure) {
-        const ChannelPair& pair = show.voice_figures[voice_of_figure(figure) - 1];
+    for (const FigureEntry& entry : kFigures) {
+        const Figure figure = entry.figure;
+        const int number = figure_number(figure);
+        const ChannelPair& pair = channels_of(show, figure);
         const std::size_t length = pair.x.size();
         Image strip(6 * (kPanel + kGap) + kGap, kPanel + kLabel + kGap);
         draw_text(strip, kGap, 4, label_of(figure));
-        const int cell_left = kGap + ((figure - 1) % kColumns) * (kCell + kGap);
-        const int cell_top = kGap + ((figure - 1) / kColumns) * (kCell + kCellLabel + kGap);
+        const int cell_left = kGap + ((number - 1) % kColumns) * (kCell + kGap);
+        const int cell_top = kGap + ((number - 1) / kColumns) * (kCell + kCellLabel + kGap);
         for (int i = 0; i < 6 && length > 0; ++i) {
             const std::size_t start = slice_start(length, i);
             const std::size_t count = std::min(kSliceSamples, length - start);
@@ -377,10 +339,10 @@ Status write_pictures(const PreparedShow& show, const std::string& directory) {
             draw_phosphor(strip, kGap + i * (kPanel + kGap), kLabel, kPanel, xs, ys, 0.5f);
             draw_phosphor(sheet, cell_left, cell_top, kCell, xs, ys, 0.12f);
         }
-        draw_text(sheet, cell_left, cell_top + kCell + 2, std::to_string(figure) + " / VOICE " +
-                                                              std::to_string(voice_of_figure(figure)));
-        draw_text(sheet, cell_left, cell_top + kCell + 12, figure_description(figure));
-        if (Status written = write_png(strip, numbered(directory, "figure", figure, "png")); !written) return written;
+        draw_text(sheet, cell_left, cell_top + kCell + 2, std::to_string(number) + " / VOICE " +
+                                                              std::to_string(voice_of(figure)));
+        draw_text(sheet, cell_left, cell_top + kCell + 12, description_of(figure));
+        if (Status written = write_png(strip, numbered(directory, "figure", number, "png")); !written) return written;
     }
     return write_png(sheet, (std::filesystem::path(directory) / "show.png").string());
 }

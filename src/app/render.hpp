@@ -40,9 +40,6 @@ Status write_figures(const PreparedShow& show, const std::string& directory);
 // show.png, all 27 figures on one labelled sheet.
 Status write_pictures(const PreparedShow& show, const std::string& directory);
 
-// What figure `figure` (1 … 27) shows, for labels.
-const char* figure_description(int figure);
-
 // The whole program: arguments in, exit status out.
 int run_render(std::span<const std::string> args);
 
