@@ -23,10 +23,16 @@ void render_slice(const PointList& points, unsigned repeat, std::size_t count, P
     // at least as long as the slice and never wraps, which also keeps the product small.
     const bool wraps = points.size() < count && repeat < count;
     const std::size_t cycle = wraps ? points.size() * repeat : count;
+    // Sized first and written through a plain pointer: appending point by point to a list
+    // that may be any caller's figure keeps the compiler from holding its end in a register.
+    const std::size_t begin = slice.size();
+    slice.resize(begin + count);
+    Point* out = slice.data() + begin;
+    const Point* in = points.data();
     std::size_t m = 0;
     for (std::size_t k = 0; k < count; ++k) {
-        const Point& p = points[m / repeat];
-        slice.push_back({p.x / kFullScale, p.y / kFullScale});
+        const Point& p = in[m / repeat];
+        out[k] = {p.x / kFullScale, p.y / kFullScale};
         if (++m == cycle) m = 0;
     }
 }

@@ -51,7 +51,7 @@ struct FigureEntry {
     const char* description;  // for labels
 };
 
-inline constexpr std::array<FigureEntry, 27> kFigures = {{
+inline constexpr auto kFigures = std::to_array<FigureEntry>({
     {Figure::Title1, 23, "title 1"},
     {Figure::Title2, 24, "title 2"},
     {Figure::Title3, 25, "title 3"},
@@ -79,7 +79,7 @@ inline constexpr std::array<FigureEntry, 27> kFigures = {{
     {Figure::MelodyFigure, 22, "melody figure"},
     {Figure::RaisedHandLong, 21, "raised hand, long"},
     {Figure::ClosingFigure, 27, "closing figure"},
-}};
+});
 
 inline constexpr std::size_t kFigureCount = kFigures.size();
 

@@ -25,7 +25,8 @@
 
 namespace lumo {
 
-inline constexpr std::size_t kVoiceCount = 28;
+// Voice 0, the synth voice, then one voice for each figure.
+inline constexpr std::size_t kVoiceCount = kFigureCount + 1;
 
 // A point on the monotonic clock.
 struct MonotonicInstant {

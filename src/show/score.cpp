@@ -11,7 +11,7 @@ using enum Figure;
 constexpr ScoreEvent play(float start, float end, Figure figure) { return {start, end, voice_code(figure)}; }
 
 // Times in seconds on the show clock; every one is exact in a 32-bit float.
-constexpr std::array<ScoreEvent, 51> kScore = {{
+constexpr auto kScore = std::to_array<ScoreEvent>({
     play(0.0f, 6.0f, Clip3),
     play(6.0f, 12.0f, Clip4),
     play(12.0f, 18.0f, Clip5),
@@ -63,7 +63,7 @@ constexpr std::array<ScoreEvent, 51> kScore = {{
     play(108.0f, 114.0f, LowDetailPointsFiltered),
     play(114.0f, 120.0f, RaisedHandLong),
     play(119.90625f, 153.5625f, ClosingFigure),
-}};
+});
 
 constexpr std::array<Note, 8> kMelody = {{
     {1, NoteName::C, 32.7f},

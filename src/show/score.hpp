@@ -22,6 +22,7 @@ using Score = std::vector<ScoreEvent>;
 
 // The highest code that plays the synth voice; the figure voices' codes follow it.
 inline constexpr std::uint8_t kLastSynthCode = 5;
+static_assert(kLastSynthCode + kFigureCount <= 255, "every figure's code fits the 8-bit field");
 inline constexpr std::uint8_t kLastVoiceCode = kLastSynthCode + kFigureCount;
 
 // The code that plays `figure`.

@@ -4,8 +4,6 @@
 
 namespace lumo {
 
-static_assert(kFigureCount == kVoiceCount - 1, "every voice but the synth voice plays one figure");
-
 std::shared_ptr<PlaybackState> make_stream_state(const audio::StreamConfig& config, MonotonicInstant start,
                                                  PreparedShow show) {
     // Sized for the largest buffer any stream hands over, so the callback never allocates.
