@@ -17,11 +17,12 @@ constexpr float kSqrt2 = 1.41421356f;
 constexpr float kSqrt2Pi = 2.50662827f;
 
 // The kernels are plain arithmetic rather than libm calls or tables, so that they give the
-// same bits everywhere and the compiler can run several pixels at once.
+// same bits everywhere and the compiler can run several pixels at once (it does so only
+// where they are inlined, hence `inline`).
 
 // erf by Abramowitz and Stegun 7.1.28: 1 − 1 / (1 + a₁x + … + a₆x⁶)¹⁶, error below 3e-7.
 // Large |x| overflows the power to infinity, which gives ±1 as it should.
-float erf_approx(float x) {
+inline float erf_approx(float x) {
     const float a = std::fabs(x);
     float p = 1.0f + a * (0.0705230784f + a * (0.0422820123f + a * (0.0092705272f +
                       a * (0.0001520143f + a * (0.0002765672f + a * 0.0000430638f)))));
@@ -34,7 +35,7 @@ float erf_approx(float x) {
 
 // e^(−q) as 1 / (e^(q/32))³², the inner exponential a six-term series: relative error below
 // 3e-6 for |q| ≤ 8, where the beam is drawn (1e-5 for |q| ≤ 12); large q gives 0.
-float exp_negative(float q) {
+inline float exp_negative(float q) {
     const float y = q * (1.0f / 32.0f);
     float e = 1.0f + y * (1.0f + y * (0.5f + y * (1.0f / 6.0f + y * (1.0f / 24.0f +
                       y * (1.0f / 120.0f + y * (1.0f / 720.0f))))));
