@@ -1,5 +1,6 @@
-// An in-memory audio host for tests: devices, configurations and failures are chosen by
-// the test, and streams play only when the test pumps them.
+// An in-memory audio host for tests (the library lumo_audio_fake, linked by tests only):
+// devices, configurations and failures are chosen by the test, and streams play only
+// when the test pumps them.
 //
 //     audio::FakeHost host;
 //     host.default_device = host.add_device({.name = "default"});

@@ -1,6 +1,4 @@
-#include "audio/alsa.hpp"
-
-#include <alsa/asoundlib.h>
+// Output streams: the negotiation with the device and the worker thread that feeds it.
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -9,48 +7,22 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <thread>
-#include <tuple>
+
+#include "audio/alsa.hpp"
+#include "audio/alsa_detail.hpp"
+#include "audio/retry.hpp"
 
 namespace lumo::audio {
+
+using detail::alsa_error_text;
+using detail::AlsaStreamSizes;
+using detail::format_alsa_error;
+using detail::HwParams;
+using detail::PcmHandle;
+using detail::SwParams;
+
 namespace {
-
-struct PcmCloser {
-    void operator()(snd_pcm_t* pcm) const { snd_pcm_close(pcm); }
-};
-using PcmHandle = std::unique_ptr<snd_pcm_t, PcmCloser>;
-
-struct HwParamsFree {
-    void operator()(snd_pcm_hw_params_t* params) const { snd_pcm_hw_params_free(params); }
-};
-using HwParams = std::unique_ptr<snd_pcm_hw_params_t, HwParamsFree>;
-
-struct SwParamsFree {
-    void operator()(snd_pcm_sw_params_t* params) const { snd_pcm_sw_params_free(params); }
-};
-using SwParams = std::unique_ptr<snd_pcm_sw_params_t, SwParamsFree>;
-
-// Formats are probed in this order; among equally preferred ones the last wins.
-struct ProbedFormat {
-    snd_pcm_format_t alsa;
-    SampleFormat format;
-};
-constexpr std::array<ProbedFormat, 8> kProbedFormats = {{
-    {SND_PCM_FORMAT_S8, SampleFormat::I8},
-    {SND_PCM_FORMAT_U8, SampleFormat::U8},
-    {SND_PCM_FORMAT_S16_LE, SampleFormat::I16},
-    {SND_PCM_FORMAT_U16_LE, SampleFormat::U16},
-    {SND_PCM_FORMAT_S32_LE, SampleFormat::I32},
-    {SND_PCM_FORMAT_U32_LE, SampleFormat::U32},
-    {SND_PCM_FORMAT_FLOAT_LE, SampleFormat::F32},
-    {SND_PCM_FORMAT_FLOAT64_LE, SampleFormat::F64},
-}};
-
-constexpr std::array<std::uint32_t, 13> kCommonRates = {5512,  8000,  11025, 16000, 22050,  32000, 44100,
-                                                        48000, 64000, 88200, 96000, 176400, 192000};
-constexpr std::uint32_t kMaxProbedChannels = 32;
 
 // The stream formats, native-endian.  ALSA has no 64-bit integer samples.
 std::optional<snd_pcm_format_t> stream_format(SampleFormat format) {
@@ -67,46 +39,6 @@ std::optional<snd_pcm_format_t> stream_format(SampleFormat format) {
     case SampleFormat::U64: return std::nullopt;
     }
     return std::nullopt;
-}
-
-// Writes the backend-specific text into `out` without allocating, so the worker thread
-// can use it too.
-void format_alsa_error(std::span<char> out, std::string_view function, int code) {
-    std::snprintf(out.data(), out.size(),
-                  "A backend-specific error has occurred: ALSA function '%.*s' failed with error '%s (%d)'",
-                  static_cast<int>(function.size()), function.data(), snd_strerror(code), -code);
-}
-
-std::uint32_t saturate_frames(snd_pcm_uframes_t frames) {
-    return static_cast<std::uint32_t>(std::min<snd_pcm_uframes_t>(frames, UINT32_MAX));
-}
-
-int open_pcm(const std::string& name, snd_pcm_stream_t direction, PcmHandle& pcm) {
-    snd_pcm_t* raw = nullptr;
-    const int code = snd_pcm_open(&raw, name.c_str(), direction, SND_PCM_NONBLOCK);
-    if (code == 0) pcm.reset(raw);
-    return code;
-}
-
-bool opens(const std::string& name, snd_pcm_stream_t direction) {
-    PcmHandle pcm;
-    return open_pcm(name, direction, pcm) == 0;  // closed again at once: probing keeps nothing busy
-}
-
-Result<std::vector<std::string>> hinted_names() {
-    void** hints = nullptr;
-    const int code = snd_device_name_hint(-1, "pcm", &hints);
-    if (code < 0) return Error(alsa_error_text("snd_device_name_hint", code));
-    std::vector<std::string> names;
-    for (void** hint = hints; *hint != nullptr; ++hint) {
-        char* name = snd_device_name_get_hint(*hint, "NAME");
-        if (name == nullptr) continue;
-        std::string text(name);
-        std::free(name);
-        if (text != "null") names.push_back(std::move(text));
-    }
-    snd_device_name_free_hint(hints);
-    return names;
 }
 
 // An output stream over one PCM.  The worker thread owns the PCM between build and
@@ -253,7 +185,7 @@ private:
     }
 
     // Reports one failure and returns the pause before the next try: none after a
-    // recovered underrun, else growing from 10 ms to 1 s so a persistent error costs no CPU.
+    // recovered underrun, else a growing one so that a persistent error costs no CPU.
     int report_failure(Failure failure, int pause_ms, bool& device_gone) {
         if (failure.code == -EPIPE || failure.code == -ESTRPIPE) {
             const bool recovered = snd_pcm_recover(pcm_.get(), failure.code, 1) == 0;
@@ -273,7 +205,7 @@ private:
             format_alsa_error(message_, failure.function, failure.code);
             error_(std::string_view(message_.data()));
         }
-        return std::min(pause_ms == 0 ? 10 : pause_ms * 2, 1000);
+        return next_pause_ms(pause_ms, kFirstErrorPauseMs);
     }
 
     PcmHandle pcm_;
@@ -357,122 +289,13 @@ Result<AlsaStreamSizes> configure(snd_pcm_t* pcm, snd_pcm_format_t format, const
 
 }  // namespace
 
-std::string alsa_error_text(std::string_view function, int code) {
-    std::array<char, 320> text{};
-    format_alsa_error(text, function, code);
-    return std::string(text.data());
-}
-
-Error open_error(std::string_view function, int code) {
-    if (code == -ENOENT || code == -EBUSY) return Error(std::string(kDeviceNotAvailable));
-    if (code == -EINVAL) return Error(std::string(kStreamTypeNotSupported));
-    return Error(alsa_error_text(function, code));
-}
-
-std::vector<std::pair<std::uint32_t, std::uint32_t>> rate_ranges(
-    std::uint32_t min, std::uint32_t max, const std::function<bool(std::uint32_t)>& accepts) {
-    if (min == max || accepts(min + 1)) return {{min, max}};
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges;
-    for (const std::uint32_t rate : kCommonRates) {
-        if (accepts(rate)) ranges.emplace_back(rate, rate);
-    }
-    if (ranges.empty()) ranges.emplace_back(min, max);
-    return ranges;
-}
-
-std::optional<SupportedStreamConfig> pick_default_config(std::span<const SupportedConfigRange> entries) {
-    if (entries.empty()) return std::nullopt;
-    const auto holds_44100 = [](const SupportedConfigRange& e) { return e.min_rate <= 44100 && 44100 <= e.max_rate; };
-    const auto preference = [&](const SupportedConfigRange& e) {
-        return std::tuple(e.channels == 2, e.channels == 1, e.channels, e.sample_format == SampleFormat::F32,
-                          e.sample_format == SampleFormat::I16, e.sample_format == SampleFormat::U16, holds_44100(e),
-                          e.max_rate);
-    };
-    const SupportedConfigRange* best = &entries.front();
-    for (const SupportedConfigRange& entry : entries.subspan(1)) {
-        if (preference(entry) >= preference(*best)) best = &entry;
-    }
-    return SupportedStreamConfig{best->channels, holds_44100(*best) ? 44100u : best->max_rate, best->buffer_size,
-                                 best->sample_format};
-}
-
-Result<std::vector<SupportedConfigRange>> supported_output_configs(const std::string& name) {
-    PcmHandle pcm;
-    if (const int code = open_pcm(name, SND_PCM_STREAM_PLAYBACK, pcm); code < 0) {
-        return open_error("snd_pcm_open", code);
-    }
-    snd_pcm_hw_params_t* raw = nullptr;
-    if (const int code = snd_pcm_hw_params_malloc(&raw); code < 0) {
-        return open_error("snd_pcm_hw_params_malloc", code);
-    }
-    const HwParams hw(raw);
-    if (const int code = snd_pcm_hw_params_any(pcm.get(), hw.get()); code < 0) {
-        return open_error("snd_pcm_hw_params_any", code);
-    }
-
-    unsigned min_rate = 0;
-    unsigned max_rate = 0;
-    if (const int code = snd_pcm_hw_params_get_rate_min(hw.get(), &min_rate, nullptr); code < 0) {
-        return open_error("snd_pcm_hw_params_get_rate_min", code);
-    }
-    if (const int code = snd_pcm_hw_params_get_rate_max(hw.get(), &max_rate, nullptr); code < 0) {
-        return open_error("snd_pcm_hw_params_get_rate_max", code);
-    }
-    const auto rates = rate_ranges(min_rate, max_rate, [&](std::uint32_t rate) {
-        return snd_pcm_hw_params_test_rate(pcm.get(), hw.get(), rate, 0) == 0;
-    });
-
-    unsigned min_channels = 0;
-    unsigned max_channels = 0;
-    if (const int code = snd_pcm_hw_params_get_channels_min(hw.get(), &min_channels); code < 0) {
-        return open_error("snd_pcm_hw_params_get_channels_min", code);
-    }
-    if (const int code = snd_pcm_hw_params_get_channels_max(hw.get(), &max_channels); code < 0) {
-        return open_error("snd_pcm_hw_params_get_channels_max", code);
-    }
-    std::vector<std::uint16_t> channel_counts;
-    for (unsigned channels = min_channels; channels <= std::min(max_channels, kMaxProbedChannels); ++channels) {
-        if (snd_pcm_hw_params_test_channels(pcm.get(), hw.get(), channels) == 0) {
-            channel_counts.push_back(static_cast<std::uint16_t>(channels));
-        }
-    }
-
-    std::optional<BufferSizeRange> buffer_size;
-    snd_pcm_uframes_t min_frames = 0;
-    snd_pcm_uframes_t max_frames = 0;
-    if (snd_pcm_hw_params_get_buffer_size_min(hw.get(), &min_frames) == 0 &&
-        snd_pcm_hw_params_get_buffer_size_max(hw.get(), &max_frames) == 0) {
-        buffer_size = BufferSizeRange{saturate_frames(min_frames), saturate_frames(max_frames)};
-    }
-
-    std::vector<SupportedConfigRange> entries;
-    for (const ProbedFormat& probed : kProbedFormats) {
-        if (snd_pcm_hw_params_test_format(pcm.get(), hw.get(), probed.alsa) != 0) continue;
-        for (const std::uint16_t channels : channel_counts) {
-            for (const auto& [low, high] : rates) {
-                entries.push_back(SupportedConfigRange{channels, low, high, buffer_size, probed.format});
-            }
-        }
-    }
-    return entries;
-}
-
-Result<SupportedStreamConfig> AlsaDevice::default_output_config() const {
-    Result<std::vector<SupportedConfigRange>> entries = supported_output_configs(name_);
-    if (!entries) return entries.error();
-    const std::optional<SupportedStreamConfig> picked = pick_default_config(entries.value());
-    if (!picked) return Error(std::string(kStreamTypeNotSupported));
-    return *picked;
-}
-
 Result<std::unique_ptr<Stream>> AlsaDevice::build_output_stream_raw(const StreamConfig& config, SampleFormat format,
                                                                     DataCallback data, ErrorCallback error) const {
     const std::optional<snd_pcm_format_t> alsa_format = stream_format(format);
     if (!alsa_format || config.channels == 0) return Error(std::string(kStreamTypeNotSupported));
     PcmHandle pcm;
-    if (const int code = open_pcm(name_, SND_PCM_STREAM_PLAYBACK, pcm); code < 0) {
-        if (code == -ENOENT || code == -EBUSY) return Error(std::string(kDeviceNotAvailable));
-        return Error(alsa_error_text("snd_pcm_open", code));
+    if (const int code = detail::open_pcm(name_, SND_PCM_STREAM_PLAYBACK, pcm); code < 0) {
+        return detail::open_error("snd_pcm_open", code);
     }
     Result<AlsaStreamSizes> sizes = configure(pcm.get(), *alsa_format, config);
     if (!sizes) return sizes.error();
@@ -482,36 +305,9 @@ Result<std::unique_ptr<Stream>> AlsaDevice::build_output_stream_raw(const Stream
     return std::unique_ptr<Stream>(std::move(stream));
 }
 
-std::optional<AlsaStreamSizes> alsa_stream_sizes(const Stream& stream) {
+std::optional<AlsaStreamSizes> detail::alsa_stream_sizes(const Stream& stream) {
     if (const auto* alsa = dynamic_cast<const AlsaStream*>(&stream)) return alsa->sizes();
     return std::nullopt;
 }
-
-Result<DeviceList> AlsaHost::devices() {
-    Result<std::vector<std::string>> names = hinted_names();
-    if (!names) return names.error();
-    DeviceList list;
-    for (const std::string& name : names.value()) {
-        if (opens(name, SND_PCM_STREAM_PLAYBACK) || opens(name, SND_PCM_STREAM_CAPTURE)) {
-            list.push_back(std::make_unique<AlsaDevice>(name));
-        }
-    }
-    return list;
-}
-
-Result<DeviceList> AlsaHost::output_devices() {
-    Result<std::vector<std::string>> names = hinted_names();
-    if (!names) return names.error();
-    DeviceList list;
-    for (const std::string& name : names.value()) {
-        Result<std::vector<SupportedConfigRange>> entries = supported_output_configs(name);
-        if (entries && !entries.value().empty()) list.push_back(std::make_unique<AlsaDevice>(name));
-    }
-    return list;
-}
-
-std::unique_ptr<Device> AlsaHost::default_output_device() { return std::make_unique<AlsaDevice>("default"); }
-
-std::unique_ptr<Host> default_host() { return std::make_unique<AlsaHost>(); }
 
 }  // namespace lumo::audio
