@@ -41,8 +41,8 @@ struct FakeDeviceSetup {
 // stream and the test, so it outlives the stream.
 class FakeStreamRecord {
 public:
-    FakeStreamRecord(StreamConfig config, SampleFormat format, DataCallback data, ErrorCallback error,
-                     std::optional<Error> play_error);
+    FakeStreamRecord(StreamConfig asked, SampleFormat sample_format, DataCallback data, ErrorCallback error,
+                     std::optional<Error> failure_of_play);
 
     StreamConfig config;
     SampleFormat format;
