@@ -1,9 +1,10 @@
 // The backend-neutral choices: the default configuration a device's offer gives, its
-// rate ranges, and the pauses between retries.
+// rate ranges, the pauses between retries, and how underruns are measured and summed up.
 #include <gtest/gtest.h>
 
 #include "audio/default_config.hpp"
 #include "audio/retry.hpp"
+#include "audio/underruns.hpp"
 
 namespace lumo::audio {
 namespace {
@@ -77,6 +78,26 @@ TEST(RetryPause, StartsAtTheFirstPauseAndDoublesUpToASecond) {
     EXPECT_EQ(next_pause_ms(0, kFirstErrorPauseMs), 10);
     EXPECT_EQ(next_pause_ms(640, kFirstErrorPauseMs), 1000);
     EXPECT_EQ(next_pause_ms(1 << 30, kFirstErrorPauseMs), 1000);
+}
+
+// The silence an underrun caused: what was queued at the last write, at the stream's rate,
+// against the time since; a device still holding samples has caused none.
+TEST(Underruns, SilenceIsTheTimePastWhatWasQueued) {
+    constexpr std::int64_t ms = 1'000'000;
+    EXPECT_EQ(silent_ns(0, 9600, 100 * ms, 96000), 0);            // exactly used up
+    EXPECT_EQ(silent_ns(0, 9600, 60 * ms, 96000), 0);             // 40 ms still queued
+    EXPECT_EQ(silent_ns(5 * ms, 9600, 180 * ms, 96000), 75 * ms);
+    EXPECT_EQ(silent_ns(0, -50, 3 * ms, 96000), 3 * ms);          // a negative delay holds nothing
+    EXPECT_EQ(silent_ns(0, INT64_MAX, 3 * ms, 96000), 0);         // no overflow
+    EXPECT_EQ(silent_ns(0, 9600, 3 * ms, 0), 0);
+
+    UnderrunTally tally;
+    EXPECT_EQ(read_underruns(tally).count, 0u);
+    add_underrun(tally, 25 * ms);
+    EXPECT_EQ(underrun_summary(read_underruns(tally)), "1 underrun, longest 25 ms");
+    add_underrun(tally, 175 * ms + 1);
+    add_underrun(tally, 50 * ms);
+    EXPECT_EQ(underrun_summary(read_underruns(tally)), "3 underruns, longest 176 ms");  // rounded up
 }
 
 }  // namespace

@@ -2,11 +2,21 @@
 // output streams run by a worker thread that polls the PCM.
 //
 // Streams: the worker thread starts when the stream is built but fills nothing until
-// play(); from then on it hands the data callback exactly one period at a time (at most
-// kMaxFramesPerCallback frames) in a buffer allocated when the stream was built.  An
-// underrun is recovered and reported once, in fixed text; any other error is reported and
-// retried with a growing pause, and a device that has gone away is reported once and then
-// left alone until the stream is destroyed.
+// play(); from then on it runs at real-time priority where the system permits (see
+// audio/realtime.hpp) and hands the data callback one period at a time (at most
+// kMaxFramesPerCallback frames) in a buffer allocated when the stream was built.
+//
+// Errors go to the error callback as text made at build, so reporting allocates nothing:
+// - an underrun (EPIPE from a call, the device's xrun state, or a delay that shows the
+//   device ran dry) is recovered, counted and reported once; destroying the stream writes
+//   "Audio: N underruns, longest X ms" on stderr when there were any;
+// - a device that has gone away (recovery fails, ENODEV, a hang-up, or an error that
+//   persists) is reported once as kDeviceNotAvailable, closed, and reopened by the same
+//   name with pauses growing from 100 ms to 1 s; once it opens, playback goes on where
+//   the data callback's clock says, and stderr says "Audio: the device … is back";
+// - a device that comes back unable to play the stream's format, rate and channels is
+//   reported and left closed;
+// - any other error is reported once while it lasts and retried with growing pauses.
 #pragma once
 
 #include <memory>

@@ -64,24 +64,24 @@ namespace detail {
 Result<std::vector<SupportedConfigRange>> supported_output_configs(const std::string& name) {
     PcmHandle pcm;
     if (const int code = open_pcm(name, SND_PCM_STREAM_PLAYBACK, pcm); code < 0) {
-        return open_error("snd_pcm_open", code);
+        return open_error(name, "snd_pcm_open", code);
     }
     snd_pcm_hw_params_t* raw = nullptr;
     if (const int code = snd_pcm_hw_params_malloc(&raw); code < 0) {
-        return open_error("snd_pcm_hw_params_malloc", code);
+        return open_error(name, "snd_pcm_hw_params_malloc", code);
     }
     const HwParams hw(raw);
     if (const int code = snd_pcm_hw_params_any(pcm.get(), hw.get()); code < 0) {
-        return open_error("snd_pcm_hw_params_any", code);
+        return open_error(name, "snd_pcm_hw_params_any", code);
     }
 
     unsigned min_rate = 0;
     unsigned max_rate = 0;
     if (const int code = snd_pcm_hw_params_get_rate_min(hw.get(), &min_rate, nullptr); code < 0) {
-        return open_error("snd_pcm_hw_params_get_rate_min", code);
+        return open_error(name, "snd_pcm_hw_params_get_rate_min", code);
     }
     if (const int code = snd_pcm_hw_params_get_rate_max(hw.get(), &max_rate, nullptr); code < 0) {
-        return open_error("snd_pcm_hw_params_get_rate_max", code);
+        return open_error(name, "snd_pcm_hw_params_get_rate_max", code);
     }
     const auto rates = rate_ranges(min_rate, max_rate, [&](std::uint32_t rate) {
         return snd_pcm_hw_params_test_rate(pcm.get(), hw.get(), rate, 0) == 0;
@@ -90,10 +90,10 @@ Result<std::vector<SupportedConfigRange>> supported_output_configs(const std::st
     unsigned min_channels = 0;
     unsigned max_channels = 0;
     if (const int code = snd_pcm_hw_params_get_channels_min(hw.get(), &min_channels); code < 0) {
-        return open_error("snd_pcm_hw_params_get_channels_min", code);
+        return open_error(name, "snd_pcm_hw_params_get_channels_min", code);
     }
     if (const int code = snd_pcm_hw_params_get_channels_max(hw.get(), &max_channels); code < 0) {
-        return open_error("snd_pcm_hw_params_get_channels_max", code);
+        return open_error(name, "snd_pcm_hw_params_get_channels_max", code);
     }
     std::vector<std::uint16_t> channel_counts;
     for (unsigned channels = min_channels; channels <= std::min(max_channels, kMaxProbedChannels); ++channels) {

@@ -1,4 +1,5 @@
-// Output streams: the negotiation with the device and the worker thread that feeds it.
+// Output streams: the worker thread that feeds the device, keeps count of its underruns
+// and reopens it when it goes away.
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -7,20 +8,31 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <cstdarg>
+#include <ctime>
 #include <thread>
 
 #include "audio/alsa.hpp"
 #include "audio/alsa_detail.hpp"
+#include "audio/notice.hpp"
+#include "audio/realtime.hpp"
 #include "audio/retry.hpp"
+
+// alsa/error.h declares this one outside its extern "C" block, so C++ would look for a
+// mangled name; this declaration names the library's symbol itself.
+extern "C" snd_local_error_handler_t lumo_snd_lib_error_set_local(snd_local_error_handler_t handler) __asm__(
+    "snd_lib_error_set_local");
 
 namespace lumo::audio {
 
 using detail::alsa_error_text;
+using detail::kRanOutOfSamples;
 using detail::AlsaStreamSizes;
-using detail::format_alsa_error;
-using detail::HwParams;
+using detail::OpenedOutput;
+using detail::OpenFailure;
+using detail::OutputRequest;
 using detail::PcmHandle;
-using detail::SwParams;
+using detail::PcmStatus;
 
 namespace {
 
@@ -41,23 +53,50 @@ std::optional<snd_pcm_format_t> stream_format(SampleFormat format) {
     return std::nullopt;
 }
 
-// An output stream over one PCM.  The worker thread owns the PCM between build and
-// destruction; the main thread only flips the two flags and writes to the pipe.
+// The device's poll descriptors, at most; the pulse and hw PCMs have one or two.
+constexpr std::size_t kMaxPcmDescriptors = 15;
+
+// A silence this short is the jitter of the delay the device reports, not an underrun.
+constexpr std::int64_t kSilenceThresholdNs = 2'000'000;
+
+// A failure other than an underrun that has lasted this many tries is taken for a device
+// that has gone away.
+constexpr int kFailuresBeforeReopen = 5;
+
+std::int64_t monotonic_ns() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+// Quiets libasound's own messages on the calling thread while the device is being
+// reopened: while it is gone each try would print one.
+void quiet_alsa(const char*, int, const char*, int, const char*, va_list) {}
+
+// An output stream over one PCM device.  The worker thread owns the PCM between build
+// and destruction (and replaces it when it reopens the device); the main thread only
+// flips the two flags and writes to the pipe.
 class AlsaStream final : public Stream {
 public:
-    AlsaStream(PcmHandle pcm, SampleFormat format, std::uint16_t channels, AlsaStreamSizes sizes, DataCallback data,
+    AlsaStream(OutputRequest request, SampleFormat format, OpenedOutput opened, PcmStatus status, DataCallback data,
                ErrorCallback error)
-        : pcm_(std::move(pcm)),
+        : request_(std::move(request)),
           format_(format),
-          channels_(channels),
-          sizes_(sizes),
-          chunk_frames_(std::min(sizes.period_frames, kMaxFramesPerCallback)),
-          frame_bytes_(static_cast<std::size_t>(snd_pcm_format_physical_width(*stream_format(format)) / 8) * channels),
+          frame_bytes_(static_cast<std::size_t>(snd_pcm_format_physical_width(request_.format) / 8) *
+                       request_.channels),
+          built_sizes_(opened.sizes),
+          capacity_frames_(std::min(opened.sizes.period_frames, kMaxFramesPerCallback)),
+          pcm_(std::move(opened.pcm)),
+          status_(std::move(status)),
+          chunk_frames_(capacity_frames_),
           data_(std::move(data)),
           error_(std::move(error)),
           underrun_in_write_(alsa_error_text("snd_pcm_writei", -EPIPE)),
-          underrun_in_avail_(alsa_error_text("snd_pcm_avail_update", -EPIPE)) {
-        buffer_.resize(chunk_frames_ * frame_bytes_);
+          underrun_in_avail_(alsa_error_text("snd_pcm_avail_update", -EPIPE)),
+          format_refused_("The device " + debug_quote(request_.device) +
+                          " came back but no longer plays this stream's format, rate and channels; it stays closed."),
+          device_back_("the device " + debug_quote(request_.device) + " is back; playback goes on") {
+        buffer_.resize(capacity_frames_ * frame_bytes_);
     }
 
     ~AlsaStream() override {
@@ -66,22 +105,23 @@ public:
             wake();
             worker_.join();
         }
-        snd_pcm_drop(pcm_.get());
+        if (pcm_) snd_pcm_drop(pcm_.get());
         if (pipe_[0] >= 0) ::close(pipe_[0]);
         if (pipe_[1] >= 0) ::close(pipe_[1]);
+        // The end of the show is the end of its stream: the one line that sums up its
+        // underruns comes here, after the worker is gone.
+        if (const UnderrunCount underruns = read_underruns(underruns_); underruns.count > 0) {
+            audio_notice(underrun_summary(underruns));
+        }
     }
 
     // The pipe and the poll set, then the thread.  Everything the loop uses exists by now.
     Status start_worker() {
-        if (::pipe2(pipe_, O_NONBLOCK | O_CLOEXEC) != 0) {
-            return Error(alsa_error_text("pipe2", -errno));
-        }
-        const int count = snd_pcm_poll_descriptors_count(pcm_.get());
-        if (count <= 0) return Error(alsa_error_text("snd_pcm_poll_descriptors_count", count < 0 ? count : -EINVAL));
-        fds_.assign(static_cast<std::size_t>(count) + 1, pollfd{});
+        if (::pipe2(pipe_, O_NONBLOCK | O_CLOEXEC) != 0) return Error(alsa_error_text("pipe2", -errno));
         fds_[0] = pollfd{pipe_[0], POLLIN, 0};
-        const int filled = snd_pcm_poll_descriptors(pcm_.get(), &fds_[1], static_cast<unsigned>(count));
-        if (filled < 0) return Error(alsa_error_text("snd_pcm_poll_descriptors", filled));
+        if (const std::optional<OpenFailure> failure = watch_pcm()) {
+            return Error(alsa_error_text(failure->function, failure->code));
+        }
         worker_ = std::thread([this] { run(); });
         return {};
     }
@@ -94,12 +134,21 @@ public:
         return {};
     }
 
-    AlsaStreamSizes sizes() const { return sizes_; }
+    AlsaStreamSizes sizes() const { return built_sizes_; }
+    UnderrunCount underruns() const { return read_underruns(underruns_); }
 
 private:
+    enum class Phase {
+        playing,  // the device is open and fed
+        lost,     // the device has gone away; it is reopened after a pause
+        closed,   // the device came back unable to play this stream; nothing more happens
+    };
+
     struct Failure {
-        const char* function;
-        int code;  // negative; 0 when nothing failed
+        const char* function = nullptr;
+        int code = 0;  // negative; 0 when nothing failed
+        explicit operator bool() const { return code != 0; }
+        bool operator==(const Failure& other) const = default;
     };
 
     void wake() {
@@ -119,173 +168,258 @@ private:
         if (::poll(fds_.data(), 1, timeout_ms) > 0) drain_pipe();
     }
 
+    // Puts the PCM's descriptors after the pipe's in the poll set.
+    std::optional<OpenFailure> watch_pcm() {
+        const int count = snd_pcm_poll_descriptors_count(pcm_.get());
+        if (count <= 0 || static_cast<std::size_t>(count) > kMaxPcmDescriptors) {
+            return OpenFailure{"snd_pcm_poll_descriptors_count", count < 0 ? count : -EINVAL, true};
+        }
+        const int filled = snd_pcm_poll_descriptors(pcm_.get(), &fds_[1], static_cast<unsigned>(count));
+        if (filled < 0) return OpenFailure{"snd_pcm_poll_descriptors", filled, false};
+        pcm_fds_ = static_cast<std::size_t>(count);
+        return std::nullopt;
+    }
+
     void run() {
-        int pause_ms = 0;
-        bool device_gone = false;
+        while (!stopping_.load() && !playing_.load()) wait_on_pipe(-1);
+        if (stopping_.load()) return;
+        prepare_audio_thread();
         while (!stopping_.load()) {
-            if (!playing_.load() || device_gone) {
-                wait_on_pipe(-1);
-                continue;
-            }
-            bool hung_up = false;
-            if (pause_ms > 0) {
-                wait_on_pipe(pause_ms);
-                if (stopping_.load()) break;
-            } else {
-                for (pollfd& fd : fds_) fd.revents = 0;
-                if (::poll(fds_.data(), fds_.size(), -1) < 0) {
-                    if (errno == EINTR) continue;
-                    pause_ms = report_failure({"poll", -errno}, pause_ms, device_gone);
-                    continue;
-                }
-                if (fds_[0].revents != 0) drain_pipe();
-                if (stopping_.load()) break;
-                unsigned short revents = 0;
-                const int code = snd_pcm_poll_descriptors_revents(pcm_.get(), &fds_[1],
-                                                                  static_cast<unsigned>(fds_.size() - 1), &revents);
-                if (code < 0) {
-                    pause_ms = report_failure({"snd_pcm_poll_descriptors_revents", code}, pause_ms, device_gone);
-                    continue;
-                }
-                if ((revents & (POLLOUT | POLLERR | POLLHUP | POLLNVAL)) == 0) continue;
-                hung_up = (revents & (POLLHUP | POLLNVAL)) != 0;
-            }
-            const Failure failure = fill_and_write();
-            if (failure.code != 0) {
-                pause_ms = report_failure(failure, pause_ms, device_gone);
-            } else if (hung_up) {
-                // A hung-up descriptor stays ready for ever: polling it again would spin.
-                error_(kDeviceNotAvailable);
-                device_gone = true;
-            } else {
-                pause_ms = 0;
+            switch (phase_) {
+            case Phase::playing: play_step(); break;
+            case Phase::lost: reopen_step(); break;
+            case Phase::closed: wait_on_pipe(-1); break;
             }
         }
     }
 
-    // Hands the callback one period whenever one is free, and writes it out; a period the
+    // One wake-up of a playing stream: wait for room (or the pause after a failure), then
+    // check the device's state and feed it.
+    void play_step() {
+        bool hung_up = false;
+        Failure revents_failure;
+        if (pause_ms_ > 0) {
+            wait_on_pipe(pause_ms_);
+            if (stopping_.load()) return;
+        } else {
+            for (pollfd& fd : fds_) fd.revents = 0;
+            if (::poll(fds_.data(), pcm_fds_ + 1, -1) < 0) {
+                if (errno != EINTR) handle_failure({"poll", -errno});
+                return;
+            }
+            if (fds_[0].revents != 0) drain_pipe();
+            if (stopping_.load()) return;
+            unsigned short revents = 0;
+            const int code = snd_pcm_poll_descriptors_revents(pcm_.get(), &fds_[1], static_cast<unsigned>(pcm_fds_),
+                                                              &revents);
+            if (code < 0) {
+                // The descriptors say nothing; what the device does next says more.
+                revents_failure = {"snd_pcm_poll_descriptors_revents", code};
+            } else {
+                if ((revents & (POLLOUT | POLLERR | POLLHUP | POLLNVAL)) == 0) return;
+                hung_up = (revents & (POLLHUP | POLLNVAL)) != 0;
+            }
+        }
+        snd_pcm_state_t state = SND_PCM_STATE_OPEN;
+        Failure failure = check_state(state);
+        if (!failure) failure = fill_and_write();
+        // An xrun shows as EPIPE from the calls above; should the device not say so there,
+        // its state does.
+        if (!failure && state == SND_PCM_STATE_XRUN) failure = {"snd_pcm_status", -EPIPE};
+        if (!failure) failure = revents_failure;
+        if (failure) {
+            handle_failure(failure);
+        } else if (hung_up) {
+            lose_device();  // a hung-up descriptor stays ready for ever: polling it again would spin
+        } else {
+            pause_ms_ = 0;
+            last_failure_ = {};
+            repeated_failures_ = 0;
+        }
+    }
+
+    // The device's state before it is fed, and an underrun it did not report as one but
+    // that its delay gives away: it ran out of what was queued at the last write.
+    Failure check_state(snd_pcm_state_t& state) {
+        if (const int code = snd_pcm_status(pcm_.get(), status_.get()); code < 0) return {"snd_pcm_status", code};
+        state = snd_pcm_status_get_state(status_.get());
+        if (state == SND_PCM_STATE_DISCONNECTED) return {"snd_pcm_status", -ENODEV};
+        if (state != SND_PCM_STATE_RUNNING) return {};
+        if (const std::int64_t silence = silence_so_far(); silence > kSilenceThresholdNs) {
+            queued_at_ns_.reset();
+            add_underrun(underruns_, silence);
+            error_(kRanOutOfSamples);
+        }
+        return {};
+    }
+
+    // How long the device has been silent by now, from what was queued at the last write.
+    std::int64_t silence_so_far() const {
+        if (!queued_at_ns_) return 0;
+        return silent_ns(*queued_at_ns_, queued_frames_, monotonic_ns(), request_.sample_rate);
+    }
+
+    // After a write: what the device holds now, for the next wake-up's check.
+    void note_queue() {
+        if (snd_pcm_status(pcm_.get(), status_.get()) < 0 ||
+            snd_pcm_status_get_state(status_.get()) != SND_PCM_STATE_RUNNING) {
+            queued_at_ns_.reset();  // not started yet (or failing): nothing drains
+            return;
+        }
+        queued_frames_ = snd_pcm_status_get_delay(status_.get());
+        queued_at_ns_ = monotonic_ns();
+    }
+
+    // Hands the callback one chunk whenever one is free, and writes it out; a chunk the
     // device takes only in part is finished on a later wake-up before the next is asked for.
     Failure fill_and_write() {
+        bool wrote = false;
         for (;;) {
             if (pending_frames_ == 0) {
                 const snd_pcm_sframes_t avail = snd_pcm_avail_update(pcm_.get());
                 if (avail < 0) return {"snd_pcm_avail_update", static_cast<int>(avail)};
-                if (static_cast<std::size_t>(avail) < chunk_frames_) return {nullptr, 0};
-                data_(OutputBuffer{buffer_.data(), chunk_frames_ * channels_, format_});
+                if (static_cast<std::size_t>(avail) < chunk_frames_) break;
+                data_(OutputBuffer{buffer_.data(), chunk_frames_ * request_.channels, format_});
                 pending_frames_ = chunk_frames_;
                 pending_offset_ = 0;
             }
             const snd_pcm_sframes_t written =
                 snd_pcm_writei(pcm_.get(), buffer_.data() + pending_offset_ * frame_bytes_, pending_frames_);
-            if (written == -EAGAIN) return {nullptr, 0};
+            if (written == -EAGAIN || written == -EINTR) break;
             if (written < 0) return {"snd_pcm_writei", static_cast<int>(written)};
             pending_frames_ -= static_cast<std::size_t>(written);
             pending_offset_ += static_cast<std::size_t>(written);
+            wrote = true;
         }
+        if (wrote) note_queue();
+        return {};
     }
 
-    // Reports one failure and returns the pause before the next try: none after a
-    // recovered underrun, else a growing one so that a persistent error costs no CPU.
-    int report_failure(Failure failure, int pause_ms, bool& device_gone) {
+    // An underrun is recovered, counted and reported once; a device that cannot be
+    // recovered, or has gone, is reopened; anything else is reported once while it lasts
+    // and retried after a growing pause, so a persistent error costs no CPU.
+    void handle_failure(Failure failure) {
         if (failure.code == -EPIPE || failure.code == -ESTRPIPE) {
-            const bool recovered = snd_pcm_recover(pcm_.get(), failure.code, 1) == 0;
-            if (failure.code == -EPIPE) {
-                error_(std::string_view(failure.function == std::string_view("snd_pcm_writei") ? underrun_in_write_
-                                                                                             : underrun_in_avail_));
-            } else {
-                format_alsa_error(message_, failure.function, failure.code);
-                error_(std::string_view(message_.data()));
+            const std::int64_t silence = silence_so_far();
+            queued_at_ns_.reset();
+            if (snd_pcm_recover(pcm_.get(), failure.code, 1) < 0) {
+                lose_device();
+                return;
             }
-            if (recovered) return 0;
-        } else if (failure.code == -ENODEV) {
-            error_(kDeviceNotAvailable);
-            device_gone = true;
-            return 0;
-        } else {
-            format_alsa_error(message_, failure.function, failure.code);
-            error_(std::string_view(message_.data()));
+            if (failure.code == -EPIPE) {
+                add_underrun(underruns_, silence);
+                error_(underrun_text(failure.function));
+            } else {
+                report(failure);
+            }
+            pause_ms_ = 0;
+            return;
         }
-        return next_pause_ms(pause_ms, kFirstErrorPauseMs);
+        if (failure.code == -ENODEV || ++repeated_failures_ >= kFailuresBeforeReopen) {
+            lose_device();
+            return;
+        }
+        if (failure != last_failure_) report(failure);
+        last_failure_ = failure;
+        pause_ms_ = next_pause_ms(pause_ms_, kFirstErrorPauseMs);
     }
+
+    std::string_view underrun_text(const char* function) const {
+        const std::string_view name(function);
+        if (name == "snd_pcm_writei") return underrun_in_write_;
+        if (name == "snd_pcm_avail_update") return underrun_in_avail_;
+        return kRanOutOfSamples;
+    }
+
+    void report(Failure failure) {
+        detail::format_alsa_error(message_, failure.function, failure.code);
+        error_(std::string_view(message_.data()));
+    }
+
+    // Said once; the device is closed and tried again after a pause.
+    void lose_device() {
+        error_(kDeviceNotAvailable);
+        pcm_.reset();
+        pcm_fds_ = 0;
+        pending_frames_ = 0;
+        queued_at_ns_.reset();
+        last_failure_ = {};
+        repeated_failures_ = 0;
+        phase_ = Phase::lost;
+        pause_ms_ = next_pause_ms(0, kFirstReopenPauseMs);
+    }
+
+    // The same request as at build.  A device that is still away is tried again, less and
+    // less often; one that is back but cannot play the request is reported and left.
+    void reopen_step() {
+        wait_on_pipe(pause_ms_);
+        if (stopping_.load()) return;
+        const snd_local_error_handler_t loud = lumo_snd_lib_error_set_local(&quiet_alsa);
+        std::variant<OpenedOutput, OpenFailure> opened = detail::open_output(request_);
+        lumo_snd_lib_error_set_local(loud);
+        if (auto* failure = std::get_if<OpenFailure>(&opened)) {
+            if (failure->refused) return leave_closed();
+            pause_ms_ = next_pause_ms(pause_ms_, kFirstReopenPauseMs);
+            return;
+        }
+        OpenedOutput& output = std::get<OpenedOutput>(opened);
+        pcm_ = std::move(output.pcm);
+        if (const std::optional<OpenFailure> failure = watch_pcm()) {
+            pcm_.reset();
+            if (failure->refused) return leave_closed();
+            pause_ms_ = next_pause_ms(pause_ms_, kFirstReopenPauseMs);
+            return;
+        }
+        // The buffer was sized at build: a longer period is fed in several chunks.
+        chunk_frames_ = std::min(output.sizes.period_frames, capacity_frames_);
+        phase_ = Phase::playing;
+        pause_ms_ = 0;
+        audio_notice(device_back_);
+    }
+
+    void leave_closed() {
+        error_(format_refused_);
+        phase_ = Phase::closed;
+    }
+
+    const OutputRequest request_;
+    const SampleFormat format_;
+    const std::size_t frame_bytes_;
+    const AlsaStreamSizes built_sizes_;
+    const std::size_t capacity_frames_;  // of buffer_, fixed at build
 
     PcmHandle pcm_;
-    SampleFormat format_;
-    std::size_t channels_;
-    AlsaStreamSizes sizes_;
+    PcmStatus status_;
     std::size_t chunk_frames_;
-    std::size_t frame_bytes_;
     DataCallback data_;
     ErrorCallback error_;
-    std::string underrun_in_write_;
-    std::string underrun_in_avail_;
+
+    // Texts reported from the worker thread, made at build so that reporting allocates nothing.
+    const std::string underrun_in_write_;
+    const std::string underrun_in_avail_;
+    const std::string format_refused_;
+    const std::string device_back_;
     std::array<char, 320> message_{};
+
     std::vector<std::byte> buffer_;
     std::size_t pending_frames_ = 0;
     std::size_t pending_offset_ = 0;
-    std::vector<pollfd> fds_;
+
+    Phase phase_ = Phase::playing;
+    int pause_ms_ = 0;
+    Failure last_failure_;
+    int repeated_failures_ = 0;
+    std::optional<std::int64_t> queued_at_ns_;  // when queued_frames_ was read; empty: not draining
+    snd_pcm_sframes_t queued_frames_ = 0;
+    UnderrunTally underruns_;
+
+    std::array<pollfd, kMaxPcmDescriptors + 1> fds_{};  // the pipe, then the PCM's
+    std::size_t pcm_fds_ = 0;
     int pipe_[2] = {-1, -1};
     std::atomic<bool> playing_{false};
     std::atomic<bool> stopping_{false};
     std::thread worker_;
 };
-
-constexpr unsigned kPeriodMicroseconds = 25'000;
-constexpr unsigned kBufferMicroseconds = 100'000;
-
-// Negotiates the stream's hardware and software parameters on an open PCM.
-Result<AlsaStreamSizes> configure(snd_pcm_t* pcm, snd_pcm_format_t format, const StreamConfig& config) {
-    std::optional<Error> failure;
-    // The calls below run in order and stop at the first that fails.
-    const auto step = [&](const char* function, int code) {
-        if (code < 0) failure = Error(alsa_error_text(function, code));
-        return code >= 0;
-    };
-
-    snd_pcm_hw_params_t* raw_hw = nullptr;
-    if (!step("snd_pcm_hw_params_malloc", snd_pcm_hw_params_malloc(&raw_hw))) return *failure;
-    const HwParams hw(raw_hw);
-    unsigned period_time = kPeriodMicroseconds;
-    unsigned buffer_time = kBufferMicroseconds;
-    snd_pcm_uframes_t period = 0;
-    snd_pcm_uframes_t buffer = 0;
-    // The rate is set exactly: a device that cannot play 96000 Hz fails here rather than
-    // play the show at another speed.  Without a buffer time the pulse plugin grants
-    // megabytes and the stream runs seconds ahead of what is heard.
-    const bool hardware_set =
-        step("snd_pcm_hw_params_any", snd_pcm_hw_params_any(pcm, hw.get())) &&
-        step("snd_pcm_hw_params_set_access",
-             snd_pcm_hw_params_set_access(pcm, hw.get(), SND_PCM_ACCESS_RW_INTERLEAVED)) &&
-        step("snd_pcm_hw_params_set_format", snd_pcm_hw_params_set_format(pcm, hw.get(), format)) &&
-        step("snd_pcm_hw_params_set_rate", snd_pcm_hw_params_set_rate(pcm, hw.get(), config.sample_rate, 0)) &&
-        step("snd_pcm_hw_params_set_channels", snd_pcm_hw_params_set_channels(pcm, hw.get(), config.channels)) &&
-        step("snd_pcm_hw_params_set_period_time_near",
-             snd_pcm_hw_params_set_period_time_near(pcm, hw.get(), &period_time, nullptr)) &&
-        step("snd_pcm_hw_params_set_buffer_time_near",
-             snd_pcm_hw_params_set_buffer_time_near(pcm, hw.get(), &buffer_time, nullptr)) &&
-        step("snd_pcm_hw_params", snd_pcm_hw_params(pcm, hw.get())) &&
-        step("snd_pcm_hw_params_get_period_size", snd_pcm_hw_params_get_period_size(hw.get(), &period, nullptr)) &&
-        step("snd_pcm_hw_params_get_buffer_size", snd_pcm_hw_params_get_buffer_size(hw.get(), &buffer));
-    if (!hardware_set) return *failure;
-    if (period == 0 || buffer < period) return Error(std::string(kStreamTypeNotSupported));
-
-    snd_pcm_sw_params_t* raw_sw = nullptr;
-    if (!step("snd_pcm_sw_params_malloc", snd_pcm_sw_params_malloc(&raw_sw))) return *failure;
-    const SwParams sw(raw_sw);
-    // Woken once a period is free; started once all but one period is queued.
-    const bool software_set =
-        step("snd_pcm_sw_params_current", snd_pcm_sw_params_current(pcm, sw.get())) &&
-        step("snd_pcm_sw_params_set_avail_min", snd_pcm_sw_params_set_avail_min(pcm, sw.get(), period)) &&
-        step("snd_pcm_sw_params_set_start_threshold",
-             snd_pcm_sw_params_set_start_threshold(pcm, sw.get(), buffer - period)) &&
-        step("snd_pcm_sw_params_set_tstamp_mode",
-             snd_pcm_sw_params_set_tstamp_mode(pcm, sw.get(), SND_PCM_TSTAMP_ENABLE)) &&
-        step("snd_pcm_sw_params_set_tstamp_type",
-             snd_pcm_sw_params_set_tstamp_type(pcm, sw.get(), SND_PCM_TSTAMP_TYPE_MONOTONIC)) &&
-        step("snd_pcm_sw_params", snd_pcm_sw_params(pcm, sw.get())) &&
-        step("snd_pcm_prepare", snd_pcm_prepare(pcm));
-    if (!software_set) return *failure;
-    return AlsaStreamSizes{period, buffer};
-}
 
 }  // namespace
 
@@ -293,20 +427,26 @@ Result<std::unique_ptr<Stream>> AlsaDevice::build_output_stream_raw(const Stream
                                                                     DataCallback data, ErrorCallback error) const {
     const std::optional<snd_pcm_format_t> alsa_format = stream_format(format);
     if (!alsa_format || config.channels == 0) return Error(std::string(kStreamTypeNotSupported));
-    PcmHandle pcm;
-    if (const int code = detail::open_pcm(name_, SND_PCM_STREAM_PLAYBACK, pcm); code < 0) {
-        return detail::open_error("snd_pcm_open", code);
+    OutputRequest request{name_, *alsa_format, config.sample_rate, config.channels};
+    std::variant<OpenedOutput, OpenFailure> opened = detail::open_output(request);
+    if (const auto* failure = std::get_if<OpenFailure>(&opened)) return detail::open_failure_error(request, *failure);
+    snd_pcm_status_t* raw_status = nullptr;
+    if (const int code = snd_pcm_status_malloc(&raw_status); code < 0) {
+        return Error(alsa_error_text("snd_pcm_status_malloc", code));
     }
-    Result<AlsaStreamSizes> sizes = configure(pcm.get(), *alsa_format, config);
-    if (!sizes) return sizes.error();
-    auto stream = std::make_unique<AlsaStream>(std::move(pcm), format, config.channels, sizes.value(), std::move(data),
-                                               std::move(error));
+    auto stream = std::make_unique<AlsaStream>(std::move(request), format, std::get<OpenedOutput>(std::move(opened)),
+                                               PcmStatus(raw_status), std::move(data), std::move(error));
     if (Status started = stream->start_worker(); !started) return started.error();
     return std::unique_ptr<Stream>(std::move(stream));
 }
 
 std::optional<AlsaStreamSizes> detail::alsa_stream_sizes(const Stream& stream) {
     if (const auto* alsa = dynamic_cast<const AlsaStream*>(&stream)) return alsa->sizes();
+    return std::nullopt;
+}
+
+std::optional<UnderrunCount> detail::alsa_stream_underruns(const Stream& stream) {
+    if (const auto* alsa = dynamic_cast<const AlsaStream*>(&stream)) return alsa->underruns();
     return std::nullopt;
 }
 
