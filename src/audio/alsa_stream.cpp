@@ -196,6 +196,7 @@ private:
     // One wake-up of a playing stream: wait for room (or the pause after a failure), then
     // check the device's state and feed it.
     void play_step() {
+        underrun_counted_ = false;
         bool hung_up = false;
         Failure revents_failure;
         if (pause_ms_ > 0) {
@@ -247,8 +248,7 @@ private:
         if (state != SND_PCM_STATE_RUNNING) return {};
         if (const std::int64_t silence = silence_so_far(); silence > kSilenceThresholdNs) {
             queued_at_ns_.reset();
-            add_underrun(underruns_, silence);
-            error_(kRanOutOfSamples);
+            count_underrun(silence, kRanOutOfSamples);
         }
         return {};
     }
@@ -307,8 +307,7 @@ private:
                 return;
             }
             if (failure.code == -EPIPE) {
-                add_underrun(underruns_, silence);
-                error_(underrun_text(failure.function));
+                count_underrun(silence, underrun_text(failure.function));
             } else {
                 report(failure);
             }
@@ -322,6 +321,14 @@ private:
         if (failure != last_failure_) report(failure);
         last_failure_ = failure;
         pause_ms_ = next_pause_ms(pause_ms_, kFirstErrorPauseMs);
+    }
+
+    // Once per wake-up: the device may notice an underrun that its delay already gave away.
+    void count_underrun(std::int64_t silence_ns, std::string_view text) {
+        if (underrun_counted_) return;
+        underrun_counted_ = true;
+        add_underrun(underruns_, silence_ns);
+        error_(text);
     }
 
     std::string_view underrun_text(const char* function) const {
@@ -412,6 +419,7 @@ private:
     std::optional<std::int64_t> queued_at_ns_;  // when queued_frames_ was read; empty: not draining
     snd_pcm_sframes_t queued_frames_ = 0;
     UnderrunTally underruns_;
+    bool underrun_counted_ = false;  // at this wake-up
 
     std::array<pollfd, kMaxPcmDescriptors + 1> fds_{};  // the pipe, then the PCM's
     std::size_t pcm_fds_ = 0;
