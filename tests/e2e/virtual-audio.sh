@@ -105,6 +105,8 @@ export PULSE_COOKIE=$dir/cookie
 export PULSE_SERVER=unix:$dir/native
 export ALSA_CONFIG_PATH=$dir/asound.conf
 export LUMO_AUDIO_DIR=$dir
+# A ThreadSanitizer build of a test sees libpulse's own threads; they are not lumo's.
+export TSAN_OPTIONS="${TSAN_OPTIONS:+$TSAN_OPTIONS }suppressions=$(cd "$(dirname "$0")" && pwd)/tsan-pulse.supp"
 mkdir -p "$PULSE_RUNTIME_PATH" "$PULSE_STATE_PATH"
 
 # The server is started and stopped by a script of its own, so a test can stop it and
