@@ -5,6 +5,7 @@
 
 #include "app/render_figure_files.hpp"
 #include "app/render_files.hpp"
+#include "app/render_html.hpp"
 #include "app/render_options.hpp"
 #include "app/render_png.hpp"
 #include "app/render_wav.hpp"
@@ -29,6 +30,7 @@ Status write_output(PreparedShow show, const RenderOptions& options) {
         case RenderMode::Wav: return write_wav(std::move(show), options);
         case RenderMode::Figures: return write_figure_files(show, options.path);
         case RenderMode::Pictures: return write_pictures(show, options.path);
+        case RenderMode::Html: return write_html(std::move(show), options);
     }
     return {};
 }

@@ -16,7 +16,7 @@
 
 namespace lumo {
 
-enum class RenderMode { Wav, Figures, Pictures };
+enum class RenderMode { Wav, Figures, Pictures, Html };
 
 // What the path after a mode's flag names: checked (or created) before the show is prepared.
 enum class RenderTarget { File, Directory };
@@ -33,6 +33,7 @@ inline constexpr RenderModeInfo kRenderModes[] = {
      "--wav FILE [--seconds S] [--buffer FRAMES] [--format s16|f32] [--seed N]"},
     {RenderMode::Figures, "--figures", RenderTarget::Directory, "--figures DIR [--seed N]"},
     {RenderMode::Pictures, "--png", RenderTarget::Directory, "--png DIR [--seed N]"},
+    {RenderMode::Html, "--html", RenderTarget::Directory, "--html DIR [--seconds S] [--seed N]"},
 };
 
 const RenderModeInfo& render_mode_info(RenderMode mode);
@@ -43,7 +44,7 @@ struct RenderOptions {
     RenderMode mode = RenderMode::Wav;
     std::string path;                    // the file or directory the mode writes
     std::optional<std::uint64_t> seed;   // absent: seeded from the operating system
-    // --wav
+    // --wav (--html: seconds)
     double seconds = 160.0;
     std::uint32_t buffer_frames = 1024;
     RenderFormat format = RenderFormat::F32;
