@@ -37,8 +37,12 @@
     // A still frame is what lumo-render --scope draws: 1/30 s after a dark screen's lead-in.
     stillFps: 30,
   };
-  // A frame drawn after a long stall (a hidden tab, a seek) covers at most this much sound.
-  const LONGEST_FRAME = RATE / 10;
+  // A frame that comes late (a slow renderer, a hidden tab) draws only the sound of the
+  // last four time constants before it, at least 1/60 s and at most 1/4 s: older light
+  // would have faded below 2% anyway, so it looks like a frame of a fast renderer.
+  function longestFrame(persistence) {
+    return Math.round(Math.min(RATE / 4, Math.max(RATE / 60, 4 * persistence * RATE)));
+  }
 
   const root = document.documentElement;
   const canvas = document.getElementById("screen");
@@ -95,7 +99,9 @@
     return;
   }
   const show = LUMO_SHOW;
+  const scriptsLoaded = performance.now();
   const pcm = decodeAudio(LUMO_AUDIO);
+  const decoded = performance.now();
   window.LUMO_AUDIO = null;  // the decoded copy is all the page needs
   const totalFrames = pcm.length / CHANNELS;
 
@@ -176,6 +182,43 @@
     return path;
   }
 
+  // Steps of the path along which the beam moves at an even speed are drawn as one segment
+  // carrying their energy: the same light (each point stays within MERGE_TOLERANCE σ of
+  // where the merged segment puts it, a few 0.1% of a trace's brightness), for a fraction
+  // of the quads where the beam dwells or moves slowly, which is most of the show.
+  const MERGE_TOLERANCE = 0.1;
+  const LONGEST_MERGE = 256;
+
+  // Segments as two texels each, (x₀, y₀, x₁, y₁) and (steps, 0, 0, 0), from the path's points.
+  function mergeSegments(path, points, sigma, into) {
+    const out = into && into.length >= (points - 1) * 8 ? into : new Float32Array(Math.max(1, points - 1) * 8);
+    const tolerance = MERGE_TOLERANCE * sigma;
+    const tolerance2 = tolerance * tolerance;
+    let count = 0;
+    let s = 0;
+    while (s < points - 1) {
+      const sx = path[2 * s], sy = path[2 * s + 1];
+      const vx = path[2 * s + 2] - sx, vy = path[2 * s + 3] - sy;
+      // Extend while every point stays within the tolerance of the first step's motion.
+      let e = s + 1;
+      while (e + 1 < points && e + 1 - s <= LONGEST_MERGE) {
+        const k = e + 1 - s;
+        const dx = path[2 * (e + 1)] - (sx + k * vx);
+        const dy = path[2 * (e + 1) + 1] - (sy + k * vy);
+        if (dx * dx + dy * dy > tolerance2) break;
+        ++e;
+      }
+      out[count * 8] = sx;
+      out[count * 8 + 1] = sy;
+      out[count * 8 + 2] = path[2 * e];
+      out[count * 8 + 3] = path[2 * e + 1];
+      out[count * 8 + 4] = e - s;
+      ++count;
+      s = e;
+    }
+    return { segments: out, count };
+  }
+
   // ---- The GPU pipeline ------------------------------------------------------------------
 
   const FULL_SCREEN_VERTEX = `#version 300 es
@@ -192,31 +235,41 @@
     void main() { colour = vec4(u_keep); }`;
 
   // A segment's quad reaches 4σ around it; a segment shorter than σ is a spot at its middle.
+  // The quads are drawn in one call, six vertices each, and every vertex reads its segment
+  // from a texture: SwiftShader, the software WebGL, would run one draw per instance.
+  const SEGMENT_ROW = 4096;  // texels a row of the segment texture
   const BEAM_VERTEX = `#version 300 es
-    in vec2 a_from;
-    in vec2 a_to;
+    uniform highp sampler2D u_segments;
     uniform float u_size;
     uniform float u_reach;
     uniform float u_short;
     flat out vec2 v_origin;
     flat out vec2 v_along;
     flat out float v_length;
+    flat out float v_steps;
+    const vec2 corners[6] = vec2[6](vec2(0, 0), vec2(1, 0), vec2(0, 1), vec2(0, 1), vec2(1, 0), vec2(1, 1));
     void main() {
-      vec2 corner = vec2(float(gl_VertexID & 1), float(gl_VertexID >> 1));
-      vec2 d = a_to - a_from;
+      int texel = (gl_VertexID / 6) * 2;
+      ivec2 at = ivec2(texel % ${SEGMENT_ROW}, texel / ${SEGMENT_ROW});
+      vec4 ends = texelFetch(u_segments, at, 0);
+      v_steps = texelFetch(u_segments, at + ivec2(1, 0), 0).r;
+      vec2 from = ends.xy;
+      vec2 to = ends.zw;
+      vec2 corner = corners[gl_VertexID % 6];
+      vec2 d = to - from;
       float len = length(d);
       vec2 p;
       if (len < u_short) {
-        v_origin = (a_from + a_to) * 0.5;
+        v_origin = (from + to) * 0.5;
         v_along = vec2(1.0, 0.0);
         v_length = 0.0;
         p = v_origin + (corner * 2.0 - 1.0) * u_reach;
       } else {
         vec2 u = d / len;
-        v_origin = a_from;
+        v_origin = from;
         v_along = u;
         v_length = len;
-        p = a_from + u * mix(-u_reach, len + u_reach, corner.x) + vec2(-u.y, u.x) * mix(-u_reach, u_reach, corner.y);
+        p = from + u * mix(-u_reach, len + u_reach, corner.x) + vec2(-u.y, u.x) * mix(-u_reach, u_reach, corner.y);
       }
       gl_Position = vec4(p / u_size * 2.0 - 1.0, 0.0, 1.0);
     }`;
@@ -230,6 +283,7 @@
     flat in vec2 v_origin;
     flat in vec2 v_along;
     flat in float v_length;
+    flat in float v_steps;
     out vec4 colour;
     // Abramowitz and Stegun 7.1.28, as the C++ renderer has it.
     float erf_approx(float x) {
@@ -250,7 +304,7 @@
         light = u_line / v_length * exp(-across * across) *
                 (erf_approx(along) - erf_approx(along - v_length * u_scale));
       }
-      colour = vec4(light, 0.0, 0.0, 0.0);
+      colour = vec4(light * v_steps, 0.0, 0.0, 0.0);
     }`;
 
   const HALO_BLOCKS_FRAGMENT = `#version 300 es
@@ -378,19 +432,12 @@
       develop: compile(gl, FULL_SCREEN_VERTEX, DEVELOP_FRAGMENT),
       size: 0,
       path: null,
-      pathBuffer: gl.createBuffer(),
-      vertexArray: gl.createVertexArray(),
+      segments: null,
+      segmentTexture: gl.createTexture(),
+      segmentRows: 0,
+      quads: 0,
+      vertexArray: gl.createVertexArray(),  // empty: the vertices read the texture
     };
-    // Instance i draws the segment from point i to point i + 1: two views of one buffer.
-    gl.bindVertexArray(screen.vertexArray);
-    gl.bindBuffer(gl.ARRAY_BUFFER, screen.pathBuffer);
-    for (const [name, offset] of [["a_from", 0], ["a_to", 8]]) {
-      const location = gl.getAttribLocation(screen.beam.program, name);
-      gl.enableVertexAttribArray(location);
-      gl.vertexAttribPointer(location, 2, gl.FLOAT, false, 8, offset);
-      gl.vertexAttribDivisor(location, 1);
-    }
-    gl.bindVertexArray(null);
     return screen;
   }
 
@@ -471,13 +518,38 @@
     gl.uniform1f(beam.uniforms.u_scale, 1 / (sigma * Math.SQRT2));
     gl.uniform1f(beam.uniforms.u_spot, energy / (2 * Math.PI * sigma * sigma));
     gl.uniform1f(beam.uniforms.u_line, energy / (2 * sigma * Math.sqrt(2 * Math.PI)));
-    gl.bindBuffer(gl.ARRAY_BUFFER, screen.pathBuffer);
-    gl.bufferData(gl.ARRAY_BUFFER, screen.path.subarray(0, (segments + 1) * 2), gl.STREAM_DRAW);
+    const merged = mergeSegments(screen.path, segments + 1, sigma, screen.segments);
+    screen.segments = merged.segments;
+    screen.quads += merged.count;
+    uploadSegments(screen, merged);
+    gl.uniform1i(beam.uniforms.u_segments, 0);
     gl.bindVertexArray(screen.vertexArray);
     gl.blendFunc(gl.ONE, gl.ONE);
-    gl.drawArraysInstanced(gl.TRIANGLE_STRIP, 0, 4, segments);
+    gl.drawArrays(gl.TRIANGLES, 0, 6 * merged.count);
     gl.bindVertexArray(null);
     gl.disable(gl.BLEND);
+  }
+
+  // The segments into rows of the segment texture, which grows to the longest frame seen.
+  function uploadSegments(screen, merged) {
+    const gl = screen.gl;
+    const rows = Math.ceil((merged.count * 2) / SEGMENT_ROW);
+    gl.activeTexture(gl.TEXTURE0);
+    gl.bindTexture(gl.TEXTURE_2D, screen.segmentTexture);
+    if (rows > screen.segmentRows) {
+      screen.segmentRows = Math.max(rows, 2 * screen.segmentRows);
+      gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA32F, SEGMENT_ROW, screen.segmentRows, 0, gl.RGBA, gl.FLOAT, null);
+      for (const p of [gl.TEXTURE_MIN_FILTER, gl.TEXTURE_MAG_FILTER]) gl.texParameteri(gl.TEXTURE_2D, p, gl.NEAREST);
+    }
+    const texels = merged.count * 2;
+    const whole = Math.floor(texels / SEGMENT_ROW);
+    if (whole > 0) {
+      gl.texSubImage2D(gl.TEXTURE_2D, 0, 0, 0, SEGMENT_ROW, whole, gl.RGBA, gl.FLOAT, merged.segments, 0);
+    }
+    if (texels > whole * SEGMENT_ROW) {
+      gl.texSubImage2D(gl.TEXTURE_2D, 0, 0, whole, texels - whole * SEGMENT_ROW, 1, gl.RGBA, gl.FLOAT,
+        merged.segments, whole * SEGMENT_ROW * 4);
+    }
   }
 
   function drawFullScreen(gl, target, program) {
@@ -582,7 +654,7 @@
     state.position = end;
     if (screen) {
       if (state.drawnTo === null || end < state.drawnTo) state.drawnTo = end - RATE / 60;
-      const first = Math.max(state.drawnTo, end - LONGEST_FRAME);
+      const first = Math.max(state.drawnTo, end - longestFrame(state.persistence));
       if (end > first) exposeFrame(screen, first, end, state.persistence);
       develop(screen, state.exposure);
       state.drawnTo = end;
@@ -837,12 +909,14 @@
       drawStill(0);
     }
     root.dataset.state = "ready";
+    window.lumoScope.timings = { scriptsLoaded, decoded, ready: performance.now() };
   }
 
   // For tests and measurements in a browser's console.
   window.lumoScope = {
     play, pause, seek, state,
     get framesDrawn() { return state.frames; },
+    get quadsDrawn() { return state.screen ? state.screen.quads : 0; },
     get position() { return state.position / RATE; },
   };
 
