@@ -6,10 +6,60 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
 
 namespace lumo {
 
 namespace {
+
+std::uint32_t little_endian(std::span<const std::byte> bytes, std::size_t at, std::size_t width) {
+    std::uint32_t value = 0;
+    for (std::size_t i = width; i-- > 0;) value = (value << 8) | std::to_integer<std::uint32_t>(bytes[at + i]);
+    return value;
+}
+
+bool has_tag(std::span<const std::byte> bytes, std::size_t at, std::string_view tag) {
+    return bytes.size() >= at + tag.size() && std::memcmp(bytes.data() + at, tag.data(), tag.size()) == 0;
+}
+
+// The tail shared by the sub-format GUIDs of integer PCM and IEEE float, after the
+// two-byte tag.
+constexpr std::string_view kSubFormatTail{"\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14};
+
+bool is_pcm_or_float(std::uint32_t tag) { return tag == 1 || tag == 3; }
+
+// libsndfile guesses among two dozen containers and codecs, and a compressed stream can
+// expand a thousandfold; lumo's clips are plain WAV, so only that gets through to it.
+// Returns the reason a block is not RIFF/WAVE with integer PCM or IEEE float samples
+// (plain or extensible), or nothing when it is.
+std::optional<std::string_view> not_plain_wav(std::span<const std::byte> bytes) {
+    if (!has_tag(bytes, 0, "RIFF")) return "no RIFF tag found";
+    if (!has_tag(bytes, 8, "WAVE")) return "no WAVE tag found";
+    constexpr std::string_view kUnsupported = "Unsupported WAV format: only integer PCM and IEEE float are read";
+    std::size_t at = 12;
+    while (bytes.size() - at >= 8) {
+        const std::uint32_t size = little_endian(bytes, at + 4, 4);
+        const std::size_t body = at + 8;
+        if (has_tag(bytes, at, "fmt ")) {
+            if (size < 16 || bytes.size() - body < 16) return "malformed fmt chunk";
+            const std::uint32_t tag = little_endian(bytes, body, 2);
+            if (is_pcm_or_float(tag)) return std::nullopt;
+            if (tag != 0xFFFE) return kUnsupported;
+            if (size < 40 || bytes.size() - body < 40) return "malformed fmt chunk";
+            const bool known = is_pcm_or_float(little_endian(bytes, body + 24, 2)) &&
+                               std::memcmp(bytes.data() + body + 26, kSubFormatTail.data(), kSubFormatTail.size()) == 0;
+            if (!known) return kUnsupported;
+            return std::nullopt;
+        }
+        // Chunks are padded to an even length.
+        const std::uint64_t next = std::uint64_t{body} + size + (size & 1u);
+        if (next > bytes.size()) break;
+        at = static_cast<std::size_t>(next);
+    }
+    return "missing fmt chunk";
+}
 
 // libsndfile reads the clip through these callbacks, straight from the embedded bytes.
 struct Cursor {
@@ -84,6 +134,7 @@ bool append_frames(PointList& points, const std::array<Sample, kChunkSamples>& s
 }  // namespace
 
 Result<PointList> read_wav_to_vec(std::span<const std::byte> bytes) {
+    if (const auto reason = not_plain_wav(bytes)) return Error(std::string(*reason));
     SF_VIRTUAL_IO io{get_filelen, seek, read, write, tell};
     Cursor cursor{bytes};
     SF_INFO info{};
@@ -92,8 +143,11 @@ Result<PointList> read_wav_to_vec(std::span<const std::byte> bytes) {
     const FileCloser closer{file};
 
     if (info.channels != 2) return Error("Only stereo WAV files are supported");
+    const int container = info.format & SF_FORMAT_TYPEMASK;
     const int bits = integer_bits(info.format);
-    if (bits < 0) return Error("Unsupported WAV sample format");
+    if ((container != SF_FORMAT_WAV && container != SF_FORMAT_WAVEX) || bits < 0) {
+        return Error("Unsupported WAV sample format");
+    }
 
     PointList points;
     // The header's frame count is only a hint: never reserve more than the bytes can hold.
