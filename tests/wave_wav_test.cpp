@@ -152,14 +152,16 @@ TEST(ReadWav, IncompleteFramesAndEmptyData) {
 }
 
 TEST(ReadWav, HeadersThatDoNotParseCarryTheDecodersMessage) {
-    const std::vector<std::byte> file = make_wav({}, samples_le({1, 2}, 2));
+    const std::vector<std::byte> file = make_wav({.tag = Tag::Extensible, .info_list = true}, samples_le({1, 2}, 2));
     struct Damage {
         std::size_t at;
         const char* bytes;
         const char* message;
     };
     for (const Damage& damage : {Damage{0, "RIFX", "no RIFF tag found"}, Damage{0, "JUNK", "no RIFF tag found"},
-                                 Damage{8, "AVI ", "no WAVE tag found"}, Damage{12, "fmX ", "missing fmt chunk"}}) {
+                                 Damage{8, "AVI ", "no WAVE tag found"}, Damage{12, "fmX ", "missing fmt chunk"},
+                                 // A LIST chunk claiming 4 GB kept libsndfile busy for minutes.
+                                 Damage{64, "\x1a\xff\xff\xff", "malformed WAV file: a chunk runs past the end of the file"}}) {
         std::vector<std::byte> broken = file;
         std::memcpy(broken.data() + damage.at, damage.bytes, 4);
         const Result<PointList> result = read_wav_to_vec(broken);
