@@ -759,11 +759,18 @@
   const showSeconds = totalFrames / RATE;
   const events = [];  // { start, end, name, element }
 
+  const LANE = 15;  // pixels from one lane of the time line to the next
+
   function buildTimeline() {
     ui.timeline.setAttribute("aria-valuemax", showSeconds.toFixed(1));
     const all = [];
     for (const figure of show.figures) {
-      for (const [start, end] of figure.events) all.push({ start, end, name: figure.name });
+      // A figure played again the moment it ends is one mark.
+      for (const [start, end] of figure.events) {
+        const last = all[all.length - 1];
+        if (last && last.name === figure.name && last.end === start) last.end = end;
+        else all.push({ start, end, name: figure.name });
+      }
     }
     all.sort((a, b) => a.start - b.start || a.end - b.end);
     // Overlapping soundings go on separate lanes, each on the first lane free at its start.
@@ -774,14 +781,15 @@
       laneEnds[lane] = event.end;
       const element = document.createElement("div");
       element.className = "event";
+      element.textContent = event.name;
       element.title = `${event.name}: ${event.start.toFixed(2)} – ${event.end.toFixed(2)} s`;
       element.style.left = `${(100 * event.start) / showSeconds}%`;
       element.style.width = `${(100 * Math.max(0, Math.min(event.end, showSeconds) - event.start)) / showSeconds}%`;
-      element.style.top = `${3 + lane * 6}px`;
+      element.style.top = `${2 + lane * LANE}px`;
       ui.lanes.appendChild(element);
       events.push({ ...event, element });
     }
-    ui.timeline.style.height = `${Math.max(20, laneEnds.length * 6 + 4)}px`;
+    ui.timeline.style.height = `${Math.max(20, laneEnds.length * LANE + 2)}px`;
   }
 
   let shownPlaying = "";
@@ -891,7 +899,9 @@
       });
     }
     document.addEventListener("keydown", (event) => {
-      if (event.target instanceof HTMLInputElement || event.ctrlKey || event.metaKey || event.altKey) return;
+      // Inputs and buttons take their own keys (a focused button's space is its click).
+      if (event.target instanceof HTMLInputElement || event.target instanceof HTMLButtonElement) return;
+      if (event.ctrlKey || event.metaKey || event.altKey) return;
       if (event.key === " ") {
         event.preventDefault();
         state.playing ? pause() : play();

@@ -20,8 +20,8 @@ const SIZE = 600;  // lumo-render --scope's default size; the page's canvas is m
 // Both pictures are compared on a coarse grid after a blur (see compare()).
 const GRID = 150;
 const BLUR_CELLS = 1.5;
-// Measured with seed 1: the page and lumo-render --scope at the same time correlate 0.9995
-// or more; the page 5 ms off still 0.989, one 1/30 s frame off 0.95 (3.0 s, where clip 3
+// Measured with seed 1: the page and lumo-render --scope at the same time correlate 1.0000
+// (to four places); the page 5 ms off still 0.989, one 1/30 s frame off 0.95 (3.0 s, where clip 3
 // moves) and another figure 0.41 at most.  So 0.98 passes the same frame drawn by other
 // means and fails a frame from another moment of a moving figure.
 const LEAST_CORRELATION = 0.98;
@@ -282,6 +282,22 @@ async function main() {
       fs.writeFileSync(path.join(workDir, `page-${time}.png`), png);
       shots.push(readPng(png));
       if (time === TIMES[0]) console.log(`page_check: the page loaded and drew in ${((Date.now() - started) / 1000).toFixed(1)} s`);
+    }
+
+    // A browser without WebGL gets words, not a black square.
+    await send("Page.addScriptToEvaluateOnNewDocument",
+      { source: "HTMLCanvasElement.prototype.getContext = function () { return null; };" }, sessionId);
+    await send("Page.reload", {}, sessionId);
+    let refusal = {};
+    for (let waited = 0; waited < 120000 && refusal.state !== "ready"; waited += 100) {
+      await sleep(100);
+      refusal = await evaluate(send, sessionId,
+        "(() => { const root = document.documentElement, message = document.getElementById('message');" +
+        " return root && message ? {state: root.dataset.state, shown: !message.hidden, text: message.textContent," +
+        " canvas: document.getElementById('screen').getBoundingClientRect().width} : {}; })()");
+    }
+    if (!(refusal.shown && /WebGL/.test(refusal.text) && refusal.canvas === 0)) {
+      problems.push(`without WebGL the page does not say so: ${JSON.stringify(refusal)}`);
     }
     close();
 
