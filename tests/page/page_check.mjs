@@ -215,7 +215,8 @@ async function evaluate(send, session, expression) {
   return result.value;
 }
 
-// Waits until the page says it drew the frame ending at `time`, then photographs its canvas.
+// Waits until the page says it drew the frame ending at `time` (null: any), then photographs
+// its canvas.
 async function screenshot(send, session, time) {
   for (let waited = 0; ; waited += 100) {
     const status = await evaluate(send, session,
@@ -224,7 +225,7 @@ async function screenshot(send, session, time) {
       " message: message && !message.hidden ? message.textContent : ''} : {}; })()");
     if (status.state === "error") throw new Error(`the page failed: ${status.message}`);
     if (status.state === "ready" && status.message) throw new Error(`the page says: ${status.message}`);
-    if (status.state === "ready" && status.frame === time) break;
+    if (status.state === "ready" && (time === null || status.frame === time)) break;
     if (waited > 120000) throw new Error(`no frame for ${time} after 120 s (${JSON.stringify(status)})`);
     await sleep(100);
   }
@@ -282,6 +283,24 @@ async function main() {
       fs.writeFileSync(path.join(workDir, `page-${time}.png`), png);
       shots.push(readPng(png));
       if (time === TIMES[0]) console.log(`page_check: the page loaded and drew in ${((Date.now() - started) / 1000).toFixed(1)} s`);
+    }
+
+    // Playing: frames follow the audio clock forward, and a pause holds the last one.
+    await evaluate(send, sessionId, "lumoScope.seek(20); lumoScope.play()");
+    let live = {};
+    for (let waited = 0; waited < 120000 && !(live.position > 20.5 && live.frames >= 2); waited += 100) {
+      await sleep(100);
+      live = await evaluate(send, sessionId, "({position: lumoScope.position, frames: lumoScope.framesDrawn})");
+    }
+    const paused = await evaluate(send, sessionId,
+      "lumoScope.pause(); new Promise(r => setTimeout(() => r({position: lumoScope.position," +
+      " playing: lumoScope.state.playing}), 300))");
+    const held = readPng(await screenshot(send, sessionId, null));
+    console.log(`page_check: playing from 20 s drew ${live.frames} frames to ${live.position.toFixed(2)} s; ` +
+      `paused at ${paused.position.toFixed(2)} s with ${litPixels(held)} lit pixels`);
+    if (!(live.position > 20.5 && live.frames >= 2)) problems.push(`playing does not advance: ${JSON.stringify(live)}`);
+    if (paused.playing || !(paused.position >= live.position) || litPixels(held) < LEAST_LIT_PIXELS) {
+      problems.push(`pausing does not hold the picture: ${JSON.stringify(paused)}, ${litPixels(held)} lit pixels`);
     }
 
     // A browser without WebGL gets words, not a black square.
