@@ -4,9 +4,9 @@
 //
 //  1. Reconstruction, on the CPU: the samples of the frame, ×8 by the same Kaiser-windowed
 //     sinc, into a path of points.
-//  2. Beam: one instanced quad per step of the path, around the segment by 4σ; each pixel
-//     gets the Gaussian spot integrated along the segment (erf), added into a float glow
-//     texture.
+//  2. Beam: one quad per step of the path, reaching 4σ around it (steps along which the
+//     beam moves evenly are merged into one), all drawn in one call; each pixel gets the
+//     Gaussian spot integrated along the segment (erf), added into a float glow texture.
 //  3. Persistence: before a frame adds its light the glow is multiplied by
 //     d = exp(−Δ/τ), Δ the time the frame covers, and the frame's segments share 1 − d of a
 //     frame's light; so any frame rate shows the same picture.
@@ -369,8 +369,9 @@
       float left = halo_at(ivec2(lo.x, lo.y)) + (halo_at(ivec2(lo.x, hi.y)) - halo_at(ivec2(lo.x, lo.y))) * f.y;
       float right = halo_at(ivec2(hi.x, lo.y)) + (halo_at(ivec2(hi.x, hi.y)) - halo_at(ivec2(hi.x, lo.y))) * f.y;
       float around = u_bloom * (left + (right - left) * f.x);
-      float v = u_exposure * (texelFetch(u_glow, p, 0).r + around);
-      vec3 excited = max(v, 0.0) * u_colour;
+      // Held finite: 16-bit glow overflows to infinity under a dwelling spot.
+      float v = clamp(u_exposure * (texelFetch(u_glow, p, 0).r + around), 0.0, 1e6);
+      vec3 excited = v * u_colour;
       colour = vec4(sqrt(excited / (1.0 + excited)), 1.0);
     }`;
 
@@ -756,7 +757,7 @@
 
   // ---- Time line and controls ------------------------------------------------------------
 
-  const showSeconds = totalFrames / RATE;
+  const showSeconds = Math.max(totalFrames / RATE, 1 / RATE);  // never 0: positions divide by it
   const events = [];  // { start, end, name, element }
 
   const LANE = 15;  // pixels from one lane of the time line to the next
@@ -767,6 +768,7 @@
     for (const figure of show.figures) {
       // A figure played again the moment it ends is one mark.
       for (const [start, end] of figure.events) {
+        if (start >= showSeconds) continue;  // a shortened show (--seconds) ends before it
         const last = all[all.length - 1];
         if (last && last.name === figure.name && last.end === start) last.end = end;
         else all.push({ start, end, name: figure.name });
@@ -813,8 +815,16 @@
     seek((Math.min(box.width, Math.max(0, event.clientX - box.left)) / box.width) * showSeconds);
   }
 
+  // A still frame with a long glow draws many frames of lead-in: sliders redraw it at most
+  // once per animation frame.
+  let redrawPending = false;
   function redrawIfStill() {
-    if (!state.playing && state.drawnTo !== null) drawStill(state.position);
+    if (redrawPending) return;
+    redrawPending = true;
+    requestAnimationFrame(() => {
+      redrawPending = false;
+      if (!state.playing && state.drawnTo !== null) drawStill(state.position);
+    });
   }
 
   function readControls() {
@@ -841,9 +851,10 @@
     canvas.style.width = `${css}px`;
     canvas.style.height = `${css}px`;
     if (state.screen && state.screen.size !== size) {
+      const shown = state.drawnTo !== null;
       resizeScreen(state.screen, size);
       state.drawnTo = null;
-      if (!state.playing) drawStill(state.position);
+      if (shown && !state.playing) drawStill(state.position);
     }
   }
 
