@@ -843,11 +843,16 @@
     }
   }
 
-  // The largest square the stage holds, in device pixels.
+  // The beam is a fixed share of the screen wide, so past this many pixels a larger picture
+  // shows nothing new while every quad grows with its square: bigger screens scale it up.
+  const LARGEST_PICTURE = 2048;
+
+  // The largest square the stage holds, in device pixels, up to LARGEST_PICTURE.
   function fitCanvas() {
     const stage = canvas.parentElement.getBoundingClientRect();
     const css = Math.max(64, Math.floor(Math.min(stage.width, stage.height)));
-    const size = Math.min(8192, Math.round(css * (window.devicePixelRatio || 1)));
+    let size = Math.min(LARGEST_PICTURE, Math.round(css * (window.devicePixelRatio || 1)));
+    if (state.screen) size = Math.min(size, state.screen.gl.getParameter(state.screen.gl.MAX_TEXTURE_SIZE));
     canvas.style.width = `${css}px`;
     canvas.style.height = `${css}px`;
     if (state.screen && state.screen.size !== size) {
