@@ -878,6 +878,7 @@
   }
 
   function start() {
+    message.hidden = true;  // "Loading …" until now
     buildTimeline();
     readControls();
     const made = makeScreen();
