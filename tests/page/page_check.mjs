@@ -261,7 +261,11 @@ async function main() {
   }
   run(scopeRender, ["--scope", referenceDir, "--at", TIMES.join(","), "--seed", SEED]);
 
-  const { browser, endpoint } = await launch(path.join(workDir, "profile"));
+  const profile = path.join(workDir, "profile");
+  const { browser, endpoint } = await launch(profile);
+  // Chromium goes with this script, however it ends (ctest stops a test with SIGTERM).
+  process.on("exit", () => browser.kill());
+  for (const signal of ["SIGINT", "SIGTERM"]) process.on(signal, () => process.exit(1));
   const problems = [];
   try {
     const { send, close } = await connect(endpoint);
@@ -337,6 +341,8 @@ async function main() {
     }
   } finally {
     browser.kill();
+    await new Promise((resolve) => (browser.exitCode !== null ? resolve() : browser.once("exit", resolve)));
+    fs.rmSync(profile, { recursive: true, force: true });
   }
   if (problems.length) fail(problems.join("\n"));
   console.log("page_check: 1 passed, 0 failed");
