@@ -111,8 +111,8 @@ TEST(PreparedShow, SeedSevenGivesTheGoldenFiguresAndScore) {
 // The show's own closing input (a full slice) is pinned above; shorter figures give all
 // their points.
 TEST(ClosingInput, ShortFiguresGiveAllTheirPointsReversed) {
-    const PointList three = {{1, 1}, {2, 2}, {3, 3}};
-    EXPECT_EQ(closing_input(three), (PointList{{3, 3}, {2, 2}, {1, 1}}));
+    const ChannelPair three = {{1, 2, 3}, {4, 5, 6}};
+    EXPECT_EQ(closing_input(three), (PointList{{3, 6}, {2, 5}, {1, 4}}));
     EXPECT_TRUE(closing_input({}).empty());
 }
 

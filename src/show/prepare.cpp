@@ -31,16 +31,15 @@ constexpr unsigned kRepeat = 2;
 
 Model load_model(int number) { return load_obj(assets::model(number)); }
 
-PointList decode_clip(int number) {
+ChannelPair decode_clip(int number) {
     Result<PointList> decoded = read_wav_to_vec(assets::clip(number));
     if (!decoded) fatal_unwrap(decoded.error().message());
-    return std::move(decoded).value();
+    return split_channels(decoded.value());
 }
 
-// Each figure is split into its voice's two channels as soon as it is made and then
-// released, so a figure and its pair are never held side by side for long.
-void add(PreparedShow& show, Figure figure, const PointList& points) {
-    show.voice_figures[static_cast<std::size_t>(voice_of(figure) - 1)] = split_channels(points);
+// The effects make their figures straight into the voices' channels.
+void add(PreparedShow& show, Figure figure, ChannelPair channels) {
+    show.voice_figures[static_cast<std::size_t>(voice_of(figure) - 1)] = std::move(channels);
 }
 
 }  // namespace
@@ -114,14 +113,9 @@ PreparedShow prepare_show(RandomEngine& random) {
         const Model posed_figure = load_model(11);
         add(show, MelodyFigure, obj_note(75, melody, posed_figure, 0.7f));
     }
-    PointList closing;
-    {
-        const PointList long_hand =
-            obj(144, hand, 0, 0, -kThirdDegree, kTwoDegrees, 1.0f, 1.0f, 5.0f, kNoLowpass, kRepeat, 3, random);
-        add(show, RaisedHandLong, long_hand);
-        closing = closing_input(long_hand);
-    }
-    add(show, ClosingFigure, loppu(75, closing, melody, 1.0f));
+    add(show, RaisedHandLong,
+        obj(144, hand, 0, 0, -kThirdDegree, kTwoDegrees, 1.0f, 1.0f, 5.0f, kNoLowpass, kRepeat, 3, random));
+    add(show, ClosingFigure, loppu(75, closing_input(channels_of(show, RaisedHandLong)), melody, 1.0f));
     show.score = make_score();
     return show;
 }
@@ -130,9 +124,12 @@ const ChannelPair& channels_of(const PreparedShow& show, Figure figure) {
     return show.voice_figures[static_cast<std::size_t>(voice_of(figure) - 1)];
 }
 
-PointList closing_input(const PointList& figure) {
+PointList closing_input(const ChannelPair& figure) {
     const std::size_t count = figure.size() < kSliceSamples ? figure.size() : kSliceSamples;
-    return PointList(figure.rbegin(), figure.rbegin() + static_cast<std::ptrdiff_t>(count));
+    PointList input;
+    input.reserve(count);
+    for (std::size_t i = 1; i <= count; ++i) input.push_back(figure[figure.size() - i]);
+    return input;
 }
 
 }  // namespace lumo

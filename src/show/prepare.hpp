@@ -26,6 +26,6 @@ PreparedShow prepare_show(RandomEngine& random);
 const ChannelPair& channels_of(const PreparedShow& show, Figure figure);
 
 // The closing figure's input: the last (at most) 1920 points of `figure`, last point first.
-PointList closing_input(const PointList& figure);
+PointList closing_input(const ChannelPair& figure);
 
 }  // namespace lumo
