@@ -19,16 +19,10 @@ constexpr float kFullScale = 100.0f;
 // The grid has 256 positions, so a line never has more than 255 interpolated values.
 using LineValues = std::array<float, 255>;
 
-// interpolate_float into `values`; returns how many it wrote.
-std::size_t interpolate_into(LineValues& values, float i0, float d0, float i1, float d1, float step) {
-    if (i0 == i1) {
-        values[0] = d0;
-        return 1;
-    }
-    const int lo = to_grid(i0);
-    const int hi = to_grid(i1);
-    if (hi <= lo) return 0;
-
+// The values of interpolate_float once its grid ends lo < hi are known: at most hi - lo
+// of them, written to `values`; returns how many.
+std::size_t interpolate_steps(LineValues& values, float i0, float d0, float i1, float d1, float step, int lo,
+                              int hi) {
     const float a = (d1 - d0) / (i1 - i0);
     const auto count = static_cast<std::size_t>(hi - lo);
     // Repeated addition, not d0 + k * a: the figures depend on the rounding this gives.
@@ -105,8 +99,12 @@ void render(const PointList& points, unsigned repeat, std::size_t count, float* 
 }  // namespace
 
 std::vector<float> interpolate_float(float i0, float d0, float i1, float d1, float step) {
+    if (i0 == i1) return {d0};
+    const int lo = to_grid(i0);
+    const int hi = to_grid(i1);
+    if (hi <= lo) return {};
     LineValues values;
-    const std::size_t count = interpolate_into(values, i0, d0, i1, d1, step);
+    const std::size_t count = interpolate_steps(values, i0, d0, i1, d1, step, lo, hi);
     return {values.begin(), values.begin() + static_cast<std::ptrdiff_t>(count)};
 }
 
@@ -117,31 +115,30 @@ PointList create_line_float(float x0, float y0, float x1, float y1, float step) 
 }
 
 void append_line(PointList& drawing, float x0, float y0, float x1, float y1, float step) {
+    // Stepped along the major axis u, the other one v interpolated; ties go to y.
+    const bool x_major = std::abs(x1 - x0) > std::abs(y1 - y0);
+    float u0 = x_major ? x0 : y0;
+    float v0 = x_major ? y0 : x0;
+    float u1 = x_major ? x1 : y1;
+    float v1 = x_major ? y1 : x1;
+    if (u0 > u1) {
+        std::swap(u0, u1);
+        std::swap(v0, v1);
+    }
+    // The grid positions stepped are those of the interpolation too: a line shorter than
+    // one of them (most edges of a small face) ends here, before any division.
+    const int first = to_grid(u0);
+    const int end = to_grid(u1);
+    if (end <= first) return;
     LineValues values;
-    if (std::abs(x1 - x0) > std::abs(y1 - y0)) {
-        if (x0 > x1) {
-            std::swap(x0, x1);
-            std::swap(y0, y1);
-        }
-        const std::size_t count = interpolate_into(values, x0, y0, x1, y1, step);
-        const int end = to_grid(x1);
-        for (int x = to_grid(x0); x < end; ++x) {
-            // The grid position may start left of x0 (a fractional or clamped start), so
-            // the index can repeat 0 or skip values; positions past the values add nothing.
-            const std::size_t k = to_index(static_cast<float>(x) - x0);
-            if (k < count) drawing.push_back({static_cast<float>(x), values[k]});
-        }
-    } else {
-        if (y0 > y1) {
-            std::swap(x0, x1);
-            std::swap(y0, y1);
-        }
-        const std::size_t count = interpolate_into(values, y0, x0, y1, x1, step);
-        const int end = to_grid(y1);
-        for (int y = to_grid(y0); y < end; ++y) {
-            const std::size_t k = to_index(static_cast<float>(y) - y0);
-            if (k < count) drawing.push_back({values[k], static_cast<float>(y)});
-        }
+    const std::size_t count = interpolate_steps(values, u0, v0, u1, v1, step, first, end);
+    for (int u = first; u < end; ++u) {
+        // The grid position may start before u0 (a fractional or clamped start), so the
+        // index can repeat 0 or skip values; positions past the values add nothing.
+        const std::size_t k = to_index(static_cast<float>(u) - u0);
+        if (k >= count) continue;
+        const auto major = static_cast<float>(u);
+        drawing.push_back(x_major ? Point{major, values[k]} : Point{values[k], major});
     }
 }
 
