@@ -5,8 +5,8 @@
 //   prepare_once --by-figure [--seed N]     the figures one at a time on this thread,
 //                                           with each one's wall time
 //
-// Under valgrind --tool=callgrind, --by-figure also dumps the counts after the inputs
-// and after each figure (scripts/measure-preparation reads them).  A warm benchmark
+// Under valgrind --tool=callgrind, --by-figure also dumps the counts after the program's
+// start, after the inputs and after each figure (scripts/measure-preparation reads them).  A warm benchmark
 // loop would hide the page faults of fresh memory, which are a good part of start-up.
 #include <sys/resource.h>
 
@@ -57,6 +57,7 @@ void prepare_whole(lumo::RandomEngine& random, unsigned threads) {
 // The figures in rendering order, each from its own engine as prepare_show seeds them.
 void prepare_by_figure(lumo::RandomEngine& random) {
     using namespace lumo;
+    CALLGRIND_DUMP_STATS_AT("start");
     std::vector<RandomEngine> engines = detail::figure_engines(random);
     Clock::time_point start = Clock::now();
     const detail::ShowInputs inputs = detail::load_show_inputs(1);

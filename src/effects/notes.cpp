@@ -163,7 +163,7 @@ ChannelPair loppu(unsigned repeats, const PointList& figure, std::span<const Not
     const std::uint64_t pass_slices = melody ? notes.size() * (repeats - 1) : 0;
     // Room for every slice: a slice whose box is too small to draw leaves its room unused
     // (and untouched, so it costs no memory).
-    out.reserve((fade_slices + 2 * pass_slices) * kSliceSamples);
+    out.reserve(static_cast<std::size_t>((fade_slices + 2 * pass_slices) * kSliceSamples));
     if (fade_slices > 0) cross_fade(box, fade_slices, figure, step, out);
     if (!melody) return out;
 

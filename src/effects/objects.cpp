@@ -118,6 +118,11 @@ Positions dot_corners(const Model& model, std::int32_t face_every, std::size_t h
     return positions;
 }
 
+// A dots frame: the corners, in order.
+void draw_dots(PointList& frame, const Positions& corners) {
+    for (std::size_t i = 0; i < corners.count; ++i) frame.push_back(drawn_at(corners, i));
+}
+
 Positions all_vertices(const Model& model) {
     Positions positions = positions_for(model.vertices.size());
     for (std::size_t i = 0; i < positions.count; ++i) set_position(positions, i, model.vertices[i]);
@@ -255,8 +260,7 @@ ChannelPair obj(std::int32_t length, const Model& model, std::uint8_t mode, floa
         for (std::size_t k = 0; k < frames; ++k) {
             turn(positions, r, mode == 0, model.center);
             if (dots) {
-                frame.resize(positions.count);
-                for (std::size_t i = 0; i < positions.count; ++i) frame[i] = drawn_at(positions, i);
+                draw_dots(frame, positions);
             } else if (mode == 2) {
                 draw_triangles(frame, positions, model.faces, step, heard);
             } else {
