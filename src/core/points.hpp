@@ -35,11 +35,12 @@ struct ChannelPair {
     friend bool operator==(const ChannelPair&, const ChannelPair&) = default;
 };
 
+// A drawing's two channels (a decoded clip's, say), each as long as the drawing.
 ChannelPair split_channels(const PointList& points);
 
-// The number of values a vectorisable block holds: loops over fixed-length blocks are
-// what the compiler turns into vector operations (which round each value exactly as one
-// scalar operation would) without extra flags.
+// The length of a vectorisable block.  At -O2 the compiler vectorises only loops whose
+// length it knows to be whole vectors, such as a loop over one block; a vector operation
+// rounds each value exactly as the scalar one would.
 inline constexpr std::size_t kBlockLength = 8;
 
 // Calls step(i) for every i from 0 to count - 1, in order, a block at a time while it
@@ -53,8 +54,5 @@ template <class Index, class Step> void for_each_index(Index count, Step step) {
     }
     for (; i < count; ++i) step(i);
 }
-
-// Appends `points` to the end of `to`.
-inline void append(PointList& to, const PointList& points) { to.insert(to.end(), points.begin(), points.end()); }
 
 }  // namespace lumo
