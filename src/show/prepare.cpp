@@ -37,9 +37,10 @@ constexpr unsigned kRepeat = 2;
 constexpr unsigned kMaxThreads = 4;
 
 // The order in which the workers take the figures up: the costliest first (as
-// prepare_once --by-figure counts them), so that the workers finish close together.  The
-// closing figure starts from the end of the long hand, so one job makes both, the long
-// hand first.
+// prepare_once --by-figure counts them), so that the workers finish close together; the
+// clips early all the same, as the memory their decoded points leave behind is taken up
+// again by the figures after them.  The closing figure starts from the end of the long
+// hand, so one job makes both, the long hand first.
 constexpr auto kJobs = std::to_array<Figure>({
     DetailedFigureOutline,
     ClosingFigure,
