@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <initializer_list>
 #include <limits>
 
 #include "core/convert.hpp"
@@ -89,10 +91,22 @@ std::vector<Vec3> vertex_normals(const Mesh& mesh) {
     return sums;
 }
 
-void line(std::string& out, const char* format, double a, double b, double c) {
-    char buffer[128];
-    std::snprintf(buffer, sizeof buffer, format, a, b, c);
-    out += buffer;
+// One statement of fixed-point numbers.  A value that rounds to zero is written "0.0000",
+// never "-0.0000": which side of zero it fell on is the last bit of a computation, and the
+// text must not depend on it.
+void line(std::string& out, const char* keyword, std::initializer_list<double> values, int decimals) {
+    out += keyword;
+    for (double value : values) {
+        char buffer[64];
+        std::snprintf(buffer, sizeof buffer, " %.*f", decimals, value);
+        const char* text = buffer;
+        if (text[1] == '-' && std::strspn(text + 2, "0.") == std::strlen(text + 2)) {
+            out += ' ';
+            text += 2;
+        }
+        out += text;
+    }
+    out += '\n';
 }
 
 }  // namespace
@@ -112,15 +126,15 @@ std::string write_obj(const Mesh& mesh) {
         out += "o " + objects[o].name + "\n";
         for (std::size_t i = objects[o].first_vertex; i < v_end; ++i) {
             const Vec3& v = mesh.vertices[i];
-            line(out, "v %.6f %.6f %.6f\n", v.x, v.y, v.z);
+            line(out, "v", {v.x, v.y, v.z}, 6);
         }
         for (std::size_t i = objects[o].first_vertex; i < v_end; ++i) {
             const Vec3& n = normals[i];
-            line(out, "vn %.4f %.4f %.4f\n", n.x, n.y, n.z);
+            line(out, "vn", {n.x, n.y, n.z}, 4);
         }
         if (with_uv) {
             for (std::size_t i = objects[o].first_vertex; i < v_end; ++i) {
-                line(out, "vt %.4f %.4f\n", mesh.uvs[i].u, mesh.uvs[i].v, 0);
+                line(out, "vt", {mesh.uvs[i].u, mesh.uvs[i].v}, 4);
             }
         }
         out += mesh.smooth ? "s 1\n" : "s off\n";

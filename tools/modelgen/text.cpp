@@ -12,6 +12,7 @@
 #include <numbers>
 #include <string>
 
+#include "exact_math.hpp"
 #include "models.hpp"
 #include "text_outline.hpp"
 
@@ -63,7 +64,7 @@ std::vector<TextPiece> layout(const std::string& word, double gap) {
 double turning(const TextContour& contour, std::size_t i) {
     const std::size_t n = contour.points.size();
     const TextPoint a = contour.points[(i + n - 1) % n], b = contour.points[i], c = contour.points[(i + 1) % n];
-    const double in = std::atan2(b.y - a.y, b.x - a.x), out = std::atan2(c.y - b.y, c.x - b.x);
+    const double in = exact_atan2(b.y - a.y, b.x - a.x), out = exact_atan2(c.y - b.y, c.x - b.x);
     double d = std::abs(out - in);
     if (d > std::numbers::pi) d = 2 * std::numbers::pi - d;
     return d;
@@ -145,7 +146,7 @@ Mesh extrude(const std::vector<TextPiece>& pieces, double depth, int splits) {
                 const std::size_t i = (first + j) % n;
                 if (j > 0) {
                     const TextPoint a = contour.points[(first + j - 1) % n], b = contour.points[i];
-                    s += std::hypot(b.x - a.x, b.y - a.y);
+                    s += exact_hypot(b.x - a.x, b.y - a.y);
                 }
                 ring.push_back(i);
                 along.push_back(s);
@@ -224,7 +225,7 @@ Mesh make_title(const TextTitle& recipe) {
 
     Mesh mesh = extrude(pieces, recipe.depth, splits);
     add_ribbon(mesh, recipe.ribbon);
-    const double c = std::cos(recipe.tilt), s = std::sin(recipe.tilt);
+    const double c = exact_cos(recipe.tilt), s = exact_sin(recipe.tilt);
     for (Vec3& v : mesh.vertices) v = {v.x, v.y * c + v.z * s, -v.y * s + v.z * c};
     mesh.title = recipe.title;
     mesh.objects = {{recipe.name, 0, 0}};
@@ -250,7 +251,7 @@ TextRibbon trace(double from, double to, double middle, double height, double th
     TextRibbon ribbon;
     for (int i = 0; i < points; ++i) {
         const double x = from + (to - from) * i / (points - 1);
-        const double y = middle + height * std::sin(2 * std::numbers::pi * waves * (x - from) / (to - from));
+        const double y = middle + height * exact_sin(2 * std::numbers::pi * waves * (x - from) / (to - from));
         ribbon.points.push_back({x, y + (i % 2 == 0 ? -thickness / 2 : thickness / 2)});
     }
     return ribbon;

@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <numbers>
 
+#include "exact_math.hpp"
 #include "text_outline.hpp"
 
 namespace modelgen {
@@ -94,7 +95,7 @@ TextLetter text_letter(char c) {
             // hole just touches the stem's inner edge.
             const double r = 3.25, hole = r - lowercase_pen, stem = r + hole;
             const double rise = std::sqrt(r * r - hole * hole);
-            const double turn = std::atan2(rise, hole);
+            const double turn = exact_atan2(rise, hole);
             TextPath outline;
             outline.corner(stem + lowercase_pen, 0);
             outline.corner(stem + lowercase_pen, 6.5);

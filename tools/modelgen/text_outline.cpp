@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/convert.hpp"
+#include "exact_math.hpp"
+
 namespace modelgen {
 
 namespace {
@@ -16,7 +19,7 @@ namespace {
 
 TextPoint operator-(TextPoint a, TextPoint b) { return {a.x - b.x, a.y - b.y}; }
 double cross2(TextPoint a, TextPoint b) { return a.x * b.y - a.y * b.x; }
-double distance(TextPoint a, TextPoint b) { return std::hypot(a.x - b.x, a.y - b.y); }
+double distance(TextPoint a, TextPoint b) { return exact_hypot(a.x - b.x, a.y - b.y); }
 bool same(TextPoint a, TextPoint b) { return distance(a, b) < 1e-9; }
 
 // Fine sampling of arcs before resampling: segments per radian.
@@ -35,10 +38,10 @@ void TextPath::smooth(double x, double y) {
 }
 
 void TextPath::arc(double cx, double cy, double rx, double ry, double a0, double a1) {
-    const int steps = std::max(2, static_cast<int>(std::ceil(std::abs(a1 - a0) * arc_density)));
+    const int steps = std::max(2, lumo::saturating_cast<int>(std::ceil(std::abs(a1 - a0) * arc_density)));
     for (int s = 0; s <= steps; ++s) {
         const double a = a0 + (a1 - a0) * s / steps;
-        const TextPoint p{cx + rx * std::cos(a), cy + ry * std::sin(a)};
+        const TextPoint p{cx + rx * exact_cos(a), cy + ry * exact_sin(a)};
         if (s == 0 && !contour.points.empty() && same(contour.points.back(), p)) continue;
         smooth(p.x, p.y);
     }
@@ -50,7 +53,7 @@ TextContour text_stroke(const TextContour& centre, double width) {
     std::vector<TextPoint> left(n), right(n);
     for (std::size_t i = 0; i < n; ++i) {
         auto unit = [](TextPoint d) {
-            const double l = std::hypot(d.x, d.y);
+            const double l = exact_hypot(d.x, d.y);
             return TextPoint{d.x / l, d.y / l};
         };
         const TextPoint in = unit(i > 0 ? c[i] - c[i - 1] : c[1] - c[0]);
@@ -58,7 +61,7 @@ TextContour text_stroke(const TextContour& centre, double width) {
         // The mitre: along the bisector of the two normals, long enough to keep the pen's
         // half width from both edges.
         TextPoint normal{-(in.y + out.y), in.x + out.x};
-        const double l = std::hypot(normal.x, normal.y);
+        const double l = exact_hypot(normal.x, normal.y);
         normal = {normal.x / l, normal.y / l};
         const double reach = width / 2 / (normal.x * -in.y + normal.y * in.x);
         left[i] = {c[i].x + normal.x * reach, c[i].y + normal.y * reach};
@@ -175,7 +178,7 @@ void text_resample(std::vector<TextPiece>& pieces, int points) {
     // total is exact.
     int given = 0;
     for (Run& run : runs) {
-        run.segments = std::max(1, static_cast<int>(std::floor(points * run.length / total)));
+        run.segments = std::max(1, lumo::saturating_cast<int>(std::floor(points * run.length / total)));
         given += run.segments;
     }
     auto excess = [&](const Run& run) { return points * run.length / total - run.segments; };
@@ -225,7 +228,7 @@ bool inside_or_on(TextPoint p, TextPoint a, TextPoint b, TextPoint c) {
 double min_angle(TextPoint a, TextPoint b, TextPoint c) {
     auto angle = [](TextPoint p, TextPoint q, TextPoint r) {
         const TextPoint u = q - p, v = r - p;
-        return std::atan2(std::abs(cross2(u, v)), u.x * v.x + u.y * v.y);
+        return exact_atan2(std::abs(cross2(u, v)), u.x * v.x + u.y * v.y);
     };
     return std::min({angle(a, b, c), angle(b, c, a), angle(c, a, b)});
 }

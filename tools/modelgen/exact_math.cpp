@@ -1,0 +1,83 @@
+#include "exact_math.hpp"
+
+#include <cmath>
+#include <numbers>
+
+#include "core/convert.hpp"
+
+namespace modelgen {
+
+namespace {
+
+// pi/2 as the double nearest it plus the remainder, so that x - k·pi/2 keeps its
+// precision for the few turns the models use.
+constexpr double half_pi_high = 1.57079632679489655800e+00;
+constexpr double half_pi_low = 6.12323399573676603587e-17;
+
+// Taylor series for |r| <= pi/4, highest term first; the first term left out is below
+// 1e-19 there.
+double sin_near_zero(double r) {
+    const double r2 = r * r;
+    double sum = 1.0 / 355687428096000.0;  // 1/17!
+    sum = sum * r2 - 1.0 / 1307674368000.0;
+    sum = sum * r2 + 1.0 / 6227020800.0;
+    sum = sum * r2 - 1.0 / 39916800.0;
+    sum = sum * r2 + 1.0 / 362880.0;
+    sum = sum * r2 - 1.0 / 5040.0;
+    sum = sum * r2 + 1.0 / 120.0;
+    sum = sum * r2 - 1.0 / 6.0;
+    return r + r * r2 * sum;
+}
+
+double cos_near_zero(double r) {
+    const double r2 = r * r;
+    double sum = -1.0 / 6402373705728000.0;  // -1/18!
+    sum = sum * r2 + 1.0 / 20922789888000.0;
+    sum = sum * r2 - 1.0 / 87178291200.0;
+    sum = sum * r2 + 1.0 / 479001600.0;
+    sum = sum * r2 - 1.0 / 3628800.0;
+    sum = sum * r2 + 1.0 / 40320.0;
+    sum = sum * r2 - 1.0 / 720.0;
+    sum = sum * r2 + 1.0 / 24.0;
+    return 1.0 - r2 * 0.5 + r2 * r2 * sum;
+}
+
+// sin (quarter = 0) or cos (quarter = 1) of x: x = k·pi/2 + r, then the quadrant k + quarter
+// picks ±sin(r) or ±cos(r).
+double sin_quarter(double x, long quarter) {
+    const double k = std::round(x * (2 / std::numbers::pi));
+    const double r = (x - k * half_pi_high) - k * half_pi_low;
+    switch ((lumo::saturating_cast<long>(k) + quarter) & 3) {
+        case 0: return sin_near_zero(r);
+        case 1: return cos_near_zero(r);
+        case 2: return -sin_near_zero(r);
+        default: return -cos_near_zero(r);
+    }
+}
+
+// atan(t) for 0 <= t <= 1: halved twice, atan(t) = 2·atan(t / (1 + sqrt(1 + t²))), to
+// t <= 0.2, where 13 terms of the series reach below 1e-19.
+double atan_unit(double t) {
+    for (int half = 0; half < 2; ++half) t = t / (1.0 + std::sqrt(1.0 + t * t));
+    const double t2 = t * t;
+    double sum = 0;
+    for (int n = 25; n >= 3; n -= 2) sum = sum * t2 + ((n / 2) % 2 == 0 ? 1.0 : -1.0) / n;
+    return 4 * (t + t * t2 * sum);
+}
+
+}  // namespace
+
+double exact_sin(double x) { return sin_quarter(x, 0); }
+double exact_cos(double x) { return sin_quarter(x, 1); }
+
+double exact_atan2(double y, double x) {
+    const double ax = std::abs(x), ay = std::abs(y);
+    if (ax == 0 && ay == 0) return 0;
+    double angle = ay <= ax ? atan_unit(ay / ax) : std::numbers::pi / 2 - atan_unit(ax / ay);
+    if (std::signbit(x)) angle = std::numbers::pi - angle;
+    return std::signbit(y) ? -angle : angle;
+}
+
+double exact_hypot(double x, double y) { return std::sqrt(x * x + y * y); }
+
+}  // namespace modelgen

@@ -1,0 +1,24 @@
+// Trigonometry that gives the same bits on every platform.
+//
+// The committed models must regenerate byte for byte on x86-64, aarch64 and armhf.  The
+// C library's sin, cos, atan2 and hypot differ in the last bit between platforms (aarch64's
+// use fused multiply-adds), and a last bit is enough to flip a tie between two ears of a
+// symmetric letter or the sign of a zero.  These are built from +, -, *, / and sqrt only,
+// which IEEE 754 rounds the same way everywhere (with -ffp-contract=off), to within a few
+// units in the last place of the true value.
+//
+// The rule for the generator: wherever a computed value decides a branch, an ordering or a
+// count, compute it with these (or with plain arithmetic), never with <cmath>'s
+// transcendental functions.
+#pragma once
+
+namespace modelgen {
+
+double exact_sin(double x);
+double exact_cos(double x);
+// The angle of (x, y) in [-pi, pi], like std::atan2 (0 for the origin).
+double exact_atan2(double y, double x);
+// sqrt(x² + y²), without the overflow care of std::hypot (lengths here are small).
+double exact_hypot(double x, double y);
+
+}  // namespace modelgen
