@@ -113,7 +113,7 @@ TEST_P(FigureModel, TextKeepsToTheFormLumoEmbeds) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Figures, FigureModel, testing::ValuesIn(rows),
-                         [](const testing::TestParamInfo<Row>& info) { return "model_" + std::to_string(info.param.number); });
+                         [](const testing::TestParamInfo<Row>& row_info) { return "model_" + std::to_string(row_info.param.number); });
 
 TEST(FigureModels, StandUprightWithTheHeadCentredAtTheTop) {
     for (const Row& row : rows) {
