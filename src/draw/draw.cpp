@@ -76,9 +76,9 @@ PointList draw_points_float(PointList points, unsigned repeat, float seconds) {
 
     const std::size_t count = static_cast<std::size_t>(n);
     // The scaled drawing (every point `repeat` times) is not built: element m of it is
-    // point m / repeat.  When either factor alone reaches the slice length the drawing is
-    // at least as long as the slice and never wraps, which also keeps the product small.
-    const bool wraps = points.size() < count && repeat < count;
+    // point m / repeat.  It wraps only when it is shorter than the slice, and the test
+    // divides instead of multiplying so that the length cannot overflow a 32-bit size_t.
+    const bool wraps = points.size() <= (count - 1) / repeat;
     const std::size_t cycle = wraps ? points.size() * repeat : count;
 
     PointList slice;
