@@ -79,7 +79,7 @@ TEST(ObjNote, ThirdFaceCornersFittedAndShrunk) {
     // Every slice draws the same points; only the shrink tells them apart, falling
     // linearly from 0.7 toward 0.4.
     const std::size_t last = figure.size() - 1920;
-    EXPECT_NEAR(figure[last].x / (7.0f / 100.0f), 0.4f + 0.3f * (1920.0f / figure.size()), 1e-5);
+    EXPECT_NEAR(figure[last].x / (7.0f / 100.0f), 0.4f + 0.3f * (1920.0f / static_cast<float>(figure.size())), 1e-5);
     // Slice point 1919 is fitted point 165, the third corner.
     EXPECT_NEAR(figure.back().x / (-30.0f / 100.0f), 0.4f, 1e-4);
     // The show's melody over this model, pinned after checking it value for value against

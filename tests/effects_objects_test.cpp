@@ -222,7 +222,7 @@ TEST(ObjEffectDeathTest, BadFaceStopsTheProgram) {
     const std::vector<Vertex> vertices{{0, 0, 0}, {10, 0, 0}, {0, 10, 0}};
     // The second face is skipped by face_every 2 in the dot modes, and still checked.
     const Model bad{vertices, {{0, 1, 2}, {0, 1, 5}}, {5, 5, 0}};
-    for (std::uint8_t mode : {0, 1, 2, 3}) {
+    for (std::uint8_t mode : {std::uint8_t{0}, std::uint8_t{1}, std::uint8_t{2}, std::uint8_t{3}}) {
         EXPECT_EXIT(still(1, bad, mode, 2, 3), stops, "index out of bounds: the len is 3 but the index is 5")
             << int{mode};
     }
