@@ -70,7 +70,7 @@ PointList thin_evenly(const PointList& wave, std::uint32_t target) {
     const std::uint64_t n = wave.size();
     PointList out;
     out.reserve(target);
-    for (std::uint64_t j = 0; j < target; ++j) out.push_back(wave[j * n / target]);
+    for (std::uint64_t j = 0; j < target; ++j) out.push_back(wave[static_cast<std::size_t>(j * n / target)]);
     return out;
 }
 
