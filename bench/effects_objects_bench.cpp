@@ -35,9 +35,9 @@ Model grid_model() {
 void BM_ObjLength144(benchmark::State& state) {
     const Model model = grid_model();
     const auto mode = static_cast<std::uint8_t>(state.range(0));
-    seed_random(1);
+    RandomEngine random(1);
     for (auto _ : state) {
-        PointList figure = obj(144, model, mode, 0.02f, 0.01f, 0.015f, 1.0f, 1.0f, 1.0f, std::nullopt, 2, 1);
+        PointList figure = obj(144, model, mode, 0.02f, 0.01f, 0.015f, 1.0f, 1.0f, 1.0f, std::nullopt, 2, 1, random);
         benchmark::DoNotOptimize(figure.data());
     }
     state.counters["faces"] = static_cast<double>(model.faces.size());
@@ -45,9 +45,9 @@ void BM_ObjLength144(benchmark::State& state) {
 BENCHMARK(BM_ObjLength144)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond);
 
 void BM_Blocks400(benchmark::State& state) {
-    seed_random(1);
+    RandomEngine random(1);
     for (auto _ : state) {
-        PointList figure = blocks(400);
+        PointList figure = blocks(400, random);
         benchmark::DoNotOptimize(figure.data());
     }
 }

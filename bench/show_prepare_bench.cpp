@@ -7,10 +7,10 @@
 namespace {
 
 void BM_PrepareShow(benchmark::State& state) {
-    lumo::seed_random(1);
+    lumo::RandomEngine random(1);
     std::size_t wavetable_bytes = 0;
     for (auto _ : state) {
-        lumo::PreparedShow show = lumo::prepare_show();
+        lumo::PreparedShow show = lumo::prepare_show(random);
         wavetable_bytes = 0;
         for (const lumo::ChannelPair& pair : show.voice_figures) {
             wavetable_bytes += (pair.x.size() + pair.y.size()) * sizeof(float);

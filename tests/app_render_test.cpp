@@ -11,7 +11,6 @@
 #include "app/render.hpp"
 #include "app/render_files.hpp"
 #include "app/render_options.hpp"
-#include "app/render_show.hpp"
 
 namespace lumo {
 namespace {
@@ -133,14 +132,6 @@ TEST_F(RenderFiles, AFileIsCompleteUnderItsNameOrAbsent) {
         write_file_replacing((directory_ / "failed").string(), [](const PendingFile&) -> Status { return Error("no"); });
     EXPECT_FALSE(failed.ok());
     EXPECT_EQ(entries(), 1u);
-}
-
-TEST(FigureDescriptions, NameEveryFigure) {
-    for (int figure = 1; figure <= static_cast<int>(kFigureCount); ++figure) {
-        EXPECT_STRNE(figure_description(figure), "") << figure;
-    }
-    EXPECT_STREQ(figure_description(27), "closing figure");
-    EXPECT_STREQ(figure_description(0), "");
 }
 
 }  // namespace

@@ -75,14 +75,14 @@ TEST(Fatal, StopsWithStatus101AndTheMessage) {
 }
 
 TEST(Random, SeededRunsRepeatAndStayInRange) {
-    seed_random(7);
+    RandomEngine random(7);
     std::vector<std::int64_t> first;
-    for (int i = 0; i < 100; ++i) first.push_back(random_int(1, 7));
-    seed_random(7);
-    for (int i = 0; i < 100; ++i) EXPECT_EQ(random_int(1, 7), first[i]);
+    for (int i = 0; i < 100; ++i) first.push_back(random_int(random, 1, 7));
+    RandomEngine again(7);
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(random_int(again, 1, 7), first[i]);
     std::array<int, 8> seen{};
     for (int i = 0; i < 7000; ++i) {
-        const std::int64_t v = random_int(1, 7);
+        const std::int64_t v = random_int(random, 1, 7);
         ASSERT_GE(v, 1);
         ASSERT_LE(v, 7);
         ++seen[static_cast<std::size_t>(v)];

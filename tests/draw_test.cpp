@@ -2,6 +2,7 @@
 // conversion would change every figure.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <vector>
 
@@ -124,6 +125,19 @@ TEST(DrawPointsFloat, EmptyCases) {
     EXPECT_TRUE(draw_points_float({{1, 1}}, 2, -0.02f).empty());
     EXPECT_TRUE(draw_points_float({{1, 1}}, 2, std::numeric_limits<float>::quiet_NaN()).empty());
     EXPECT_EQ(draw_points_float({{1, 1}}, 2, 1.0f / 96000.0f).size(), 1u);
+}
+
+// The effects' way of rendering frame after frame into one figure.
+TEST(AppendSlice, IsTheFramesSliceAppendedAndEmptiesTheFrame) {
+    PointList figure = {{9, 9}};
+    PointList frame = {{1, 2}, {3, 4}, {5, 6}};
+    const PointList slice = draw_points_float(frame, 3, 0.02f);
+    append_slice(figure, frame, 3);
+    ASSERT_EQ(figure.size(), 1 + slice.size());
+    EXPECT_TRUE(std::equal(slice.begin(), slice.end(), figure.begin() + 1));
+    EXPECT_TRUE(frame.empty());
+    append_slice(figure, frame, 3);  // an empty frame draws nothing
+    EXPECT_EQ(figure.size(), 1 + slice.size());
 }
 
 }  // namespace

@@ -30,10 +30,11 @@ Model make_model(std::vector<Vertex> vertices, std::vector<Face> faces) {
     return model;
 }
 
-// A still picture: no rotation, no zoom, no filter.
+// A still picture: no rotation, no zoom, no filter; an outline's order from seed 1.
 PointList still(std::int32_t length, const Model& model, std::uint8_t mode, unsigned repeat = 2,
                 std::int32_t face_every = 1) {
-    return obj(length, model, mode, 0, 0, 0, 1.0f, 1.0f, 1.0f, std::nullopt, repeat, face_every);
+    RandomEngine random(1);
+    return obj(length, model, mode, 0, 0, 0, 1.0f, 1.0f, 1.0f, std::nullopt, repeat, face_every, random);
 }
 
 using PointSet = std::set<std::pair<float, float>>;
@@ -127,10 +128,13 @@ TEST(ObjEffect, OutlineDrawsEdgesOfExactlyOneFace) {
 }
 
 TEST(ObjEffect, OutlineOrderChangesFromFrameToFrameAndFollowsTheSeed) {
-    seed_random(42);
-    const PointList first = still(72, square(), 3);
-    seed_random(42);
-    EXPECT_EQ(still(72, square(), 3), first);
+    const auto outline = [](std::uint64_t seed) {
+        RandomEngine random(seed);
+        return obj(72, square(), 3, 0, 0, 0, 1.0f, 1.0f, 1.0f, std::nullopt, 2, 1, random);
+    };
+    const PointList first = outline(42);
+    EXPECT_EQ(outline(42), first);
+    EXPECT_NE(outline(43), first);
 
     // Four edges can be drawn in 24 orders; 149 frames should show many of them.
     std::set<std::vector<std::pair<float, float>>> frames;
@@ -160,8 +164,9 @@ TEST(ObjEffect, DotsOfEveryNthFace) {
 TEST(ObjEffect, ModeZeroTurnsAboutTheOriginOthersAboutTheCentre) {
     const Model model = make_model({{40, 50, 0}, {60, 50, 0}, {50, 60, 0}}, {{0, 1, 2}});
     const float quarter = std::numbers::pi_v<float> / 2;
+    RandomEngine random(1);
     const auto first_dot = [&](std::uint8_t mode) {
-        return obj(1, model, mode, 0, quarter, 0, 1, 1, 1, std::nullopt, 1, 1).front();
+        return obj(1, model, mode, 0, quarter, 0, 1, 1, 1, std::nullopt, 1, 1, random).front();
     };
     // (40, 50) turned a quarter about the origin is (-50, 40); about the centre (50, 55) it
     // is (55, 45).
@@ -177,7 +182,8 @@ TEST(ObjEffect, RotationAccumulatesFrameByFrame) {
     // A quarter turn per frame about z brings the dot back after four frames.
     const Model model = make_model({{50, 0, 0}, {50, 0, 0}, {50, 0, 0}}, {{0, 1, 2}});
     const float quarter = std::numbers::pi_v<float> / 2;
-    const PointList figure = obj(3, model, 0, 0, quarter, 0, 1, 1, 1, std::nullopt, 1, 1);
+    RandomEngine random(1);
+    const PointList figure = obj(3, model, 0, 0, quarter, 0, 1, 1, 1, std::nullopt, 1, 1, random);
     ASSERT_EQ(figure.size(), 5 * kSlice);
     const float expected[][2] = {{0, 0.5f}, {-0.5f, 0}, {0, -0.5f}, {0.5f, 0}, {0, 0.5f}};
     for (std::size_t k = 0; k < 5; ++k) {
@@ -202,7 +208,8 @@ TEST(ObjEffect, ZoomRunsFromStartTowardEnd) {
     std::vector<Face> faces(160, Face{1, 1, 1});
     faces[0] = {0, 1, 1};
     const Model model{{{10, 20, 0}, {200, 0, 0}}, faces, {0, 0, 0}};
-    const PointList figure = obj(1, model, 0, 0, 0, 0, 1, 5.0f, 1.0f, std::nullopt, 4, 1);
+    RandomEngine random(1);
+    const PointList figure = obj(1, model, 0, 0, 0, 0, 1, 5.0f, 1.0f, std::nullopt, 4, 1, random);
     ASSERT_EQ(figure.size(), 4u);
     const float x = 10.0f / 100.0f, y = 20.0f / 100.0f;
     const float factors[] = {5, 4, 3, 2};
@@ -211,10 +218,11 @@ TEST(ObjEffect, ZoomRunsFromStartTowardEnd) {
 
 TEST(ObjEffect, ZeroLowpassFreezesTheFirstPoint) {
     const Model model = make_model({{10, 10, 0}, {20, 15, 0}, {10, 30, 0}}, {{0, 1, 2}});
-    const PointList figure = obj(2, model, 1, 0.3f, 0.2f, 0.1f, 1, 1, 1, Lowpass{0, 0}, 2, 1);
+    RandomEngine random(1);
+    const PointList figure = obj(2, model, 1, 0.3f, 0.2f, 0.1f, 1, 1, 1, Lowpass{0, 0}, 2, 1, random);
     ASSERT_EQ(figure.size(), 3 * kSlice);
     for (const Point& p : figure) ASSERT_EQ(p, figure[0]);
-    EXPECT_TRUE(obj(0, model, 1, 0, 0, 0, 1, 1, 1, Lowpass{0, 0}, 2, 1).empty());
+    EXPECT_TRUE(obj(0, model, 1, 0, 0, 0, 1, 1, 1, Lowpass{0, 0}, 2, 1, random).empty());
 }
 
 TEST(ObjEffectDeathTest, BadFaceStopsTheProgram) {

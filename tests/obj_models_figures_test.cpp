@@ -1,5 +1,5 @@
-// The committed figure models (7, 9 and 11): the counts, extents and text form the show's
-// drawing modes depend on, read back through lumo's own loader.
+// The committed figure models (7, 9 and 11): the text form lumo embeds, and the shapes the
+// show's drawing modes depend on.  Their exact bytes are pinned by the regeneration check.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,17 +16,7 @@
 namespace lumo {
 namespace {
 
-struct Row {
-    int number;
-    std::size_t vertices, triangles, quads;
-    Vertex min, max;
-};
-
-const Row rows[] = {
-    {7, 4685, 66, 4650, {-28.92f, -97.68f, -135.64f}, {28.60f, 82.77f, -88.24f}},
-    {9, 704, 1034, 185, {-57.66f, -88.46f, -138.74f}, {57.58f, 83.06f, -109.18f}},
-    {11, 704, 1068, 168, {-29.01f, -97.73f, -135.68f}, {28.71f, 82.63f, -88.29f}},
-};
+constexpr int kFigureModels[] = {7, 9, 11};
 
 using testing_models::model_text;
 
@@ -44,32 +34,23 @@ bool index_in_range(const std::string& token, std::size_t count) {
     return value >= 1 && value <= count;
 }
 
-class FigureModel : public testing::TestWithParam<Row> {};
+struct Bounds {
+    Vertex lo, hi;
+};
 
-TEST_P(FigureModel, LoadsWithTheCountsAndExtentsOfItsRow) {
-    const Row& row = GetParam();
-    const Model model = load_obj(model_text(row.number));
-    ASSERT_EQ(model.vertices.size(), row.vertices);
-    EXPECT_EQ(model.faces.size(), row.triangles + row.quads);
-    for (const Face& face : model.faces) {
-        for (VertexIndex i : face) ASSERT_LT(i, model.vertices.size());
+Bounds bounds_of(const std::vector<Vertex>& vertices) {
+    Bounds b{vertices.at(0), vertices.at(0)};
+    for (const Vertex& v : vertices) {
+        b.lo = {std::min(b.lo.x, v.x), std::min(b.lo.y, v.y), std::min(b.lo.z, v.z)};
+        b.hi = {std::max(b.hi.x, v.x), std::max(b.hi.y, v.y), std::max(b.hi.z, v.z)};
     }
-    Vertex lo = model.vertices[0], hi = model.vertices[0];
-    for (const Vertex& v : model.vertices) {
-        lo = {std::min(lo.x, v.x), std::min(lo.y, v.y), std::min(lo.z, v.z)};
-        hi = {std::max(hi.x, v.x), std::max(hi.y, v.y), std::max(hi.z, v.z)};
-    }
-    EXPECT_NEAR(lo.x, row.min.x, 0.01);
-    EXPECT_NEAR(lo.y, row.min.y, 0.01);
-    EXPECT_NEAR(lo.z, row.min.z, 0.01);
-    EXPECT_NEAR(hi.x, row.max.x, 0.01);
-    EXPECT_NEAR(hi.y, row.max.y, 0.01);
-    EXPECT_NEAR(hi.z, row.max.z, 0.01);
+    return b;
 }
 
+class FigureModel : public testing::TestWithParam<int> {};
+
 TEST_P(FigureModel, TextKeepsToTheFormLumoEmbeds) {
-    const Row& row = GetParam();
-    const std::string text = model_text(row.number);
+    const std::string text = model_text(GetParam());
     ASSERT_FALSE(text.empty());
     EXPECT_EQ(text.find('\r'), std::string::npos);
     EXPECT_EQ(text.back(), '\n');
@@ -91,15 +72,14 @@ TEST_P(FigureModel, TextKeepsToTheFormLumoEmbeds) {
         if (head == "usemtl") ++usemtl;
         if (head == "f") faces.push_back(split(line.substr(2), ' '));
     }
-    EXPECT_EQ(v, row.vertices);
-    EXPECT_EQ(vn, row.vertices);
-    EXPECT_EQ(vt, row.vertices);
+    EXPECT_GT(v, 0u);
+    EXPECT_EQ(vn, v);
+    EXPECT_EQ(vt, v);
     EXPECT_GE(s, 1u);
     EXPECT_GE(usemtl, 1u);
-    std::size_t triangles = 0, quads = 0;
+    EXPECT_FALSE(faces.empty());
     for (const std::vector<std::string>& corners : faces) {
         ASSERT_TRUE(corners.size() == 3 || corners.size() == 4);
-        (corners.size() == 3 ? triangles : quads) += 1;
         for (const std::string& corner : corners) {
             const std::vector<std::string> parts = split(corner, '/');
             ASSERT_EQ(parts.size(), 3u) << corner;
@@ -108,20 +88,21 @@ TEST_P(FigureModel, TextKeepsToTheFormLumoEmbeds) {
             EXPECT_TRUE(index_in_range(parts[2], vn)) << corner;
         }
     }
-    EXPECT_EQ(triangles, row.triangles);
-    EXPECT_EQ(quads, row.quads);
 }
 
-INSTANTIATE_TEST_SUITE_P(Figures, FigureModel, testing::ValuesIn(rows),
-                         [](const testing::TestParamInfo<Row>& row_info) { return "model_" + std::to_string(row_info.param.number); });
+INSTANTIATE_TEST_SUITE_P(Figures, FigureModel, testing::ValuesIn(kFigureModels),
+                         [](const testing::TestParamInfo<int>& param_info) {
+                             return "model_" + std::to_string(param_info.param);
+                         });
 
 TEST(FigureModels, StandUprightWithTheHeadCentredAtTheTop) {
-    for (const Row& row : rows) {
-        const Model model = load_obj(model_text(row.number));
-        const float height = row.max.y - row.min.y;
+    for (int number : kFigureModels) {
+        const Model model = load_obj(model_text(number));
+        const Bounds b = bounds_of(model.vertices);
+        const float height = b.hi.y - b.lo.y;
         for (const Vertex& v : model.vertices) {
-            if (v.y > row.max.y - height * 0.08f) {
-                EXPECT_LT(std::abs(v.x - model.center.x), 10.0f) << row.number;
+            if (v.y > b.hi.y - height * 0.08f) {
+                EXPECT_LT(std::abs(v.x - model.center.x), 10.0f) << number;
             }
         }
     }
@@ -132,20 +113,20 @@ TEST(FigureModels, StandUprightWithTheHeadCentredAtTheTop) {
 // list must reach every vertex.
 TEST(FigureModels, NoteFigureCornersOutlineTheFigureEarlyAndReachEveryVertex) {
     const Model model = load_obj(model_text(11));
-    ASSERT_EQ(model.faces.size(), 1236u);
     std::vector<Vertex> corners;
     for (std::size_t f = 2; f < model.faces.size(); f += 3) {
         for (VertexIndex i : model.faces[f]) corners.push_back(model.vertices.at(i));
     }
-    ASSERT_EQ(corners.size(), 1236u);
+    ASSERT_GE(corners.size(), 128u);
 
+    const Bounds whole = bounds_of(model.vertices);
     float lo_x = corners[0].x, hi_x = lo_x, lo_y = corners[0].y, hi_y = lo_y;
     for (std::size_t k = 0; k < 128; ++k) {
         lo_x = std::min(lo_x, corners[k].x), hi_x = std::max(hi_x, corners[k].x);
         lo_y = std::min(lo_y, corners[k].y), hi_y = std::max(hi_y, corners[k].y);
     }
-    EXPECT_GT(hi_x - lo_x, 0.8f * (28.71f + 29.01f));
-    EXPECT_GT(hi_y - lo_y, 0.9f * (82.63f + 97.73f));
+    EXPECT_GT(hi_x - lo_x, 0.8f * (whole.hi.x - whole.lo.x));
+    EXPECT_GT(hi_y - lo_y, 0.9f * (whole.hi.y - whole.lo.y));
 
     std::vector<bool> drawn(model.vertices.size(), false);
     for (std::size_t f = 2; f < model.faces.size(); f += 3) {

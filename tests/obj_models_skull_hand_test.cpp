@@ -1,6 +1,6 @@
-// The committed skull (4, 5) and hand (8, 10) texts: counts and text form as the loader
-// and the show see them, the rigid turns that relate each pair, and the long hand
-// figure that must stay on screen in every frame.
+// The committed skull (4, 5) and hand (8, 10) texts: the text form lumo embeds and the
+// rigid turns that relate each pair.  Their exact bytes are pinned by the regeneration
+// check, and the figures the show draws from them by the show's golden test.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -33,22 +33,10 @@ unsigned long corner_index(const std::string& corner, bool with_uv) {
     return std::stoul(v);
 }
 
-struct Row {
-    int number;
-    std::size_t vertices, triangles, quads, polylines;
-    float x0, x1, y0, y1, z0, z1;
-};
-const Row rows[] = {
-    {4, 829, 788, 0, 139, -1.09f, 65.58f, -43.16f, 73.19f, -106.81f, -40.68f},
-    {5, 829, 788, 0, 139, -72.97f, 1.77f, -43.16f, 73.19f, -91.56f, -45.81f},
-    {8, 670, 1302, 17, 0, -6.03f, 8.54f, -7.96f, 12.72f, -17.43f, -10.43f},
-    {10, 670, 1302, 17, 0, -6.03f, 8.54f, -8.69f, 2.49f, -25.49f, -6.07f},
-};
-
-TEST(SkullHandModels, CountsFormAndExtents) {
-    for (const Row& row : rows) {
-        SCOPED_TRACE("model " + std::to_string(row.number));
-        const std::string text = model_text(row.number);
+TEST(SkullHandModels, TextKeepsToTheFormLumoEmbeds) {
+    for (int number : {4, 5, 8, 10}) {
+        SCOPED_TRACE("model " + std::to_string(number));
+        const std::string text = model_text(number);
         ASSERT_FALSE(text.empty());
         EXPECT_EQ(text.find('\r'), std::string::npos);
         EXPECT_EQ(text.back(), '\n');
@@ -61,13 +49,14 @@ TEST(SkullHandModels, CountsFormAndExtents) {
         EXPECT_EQ(all[1].rfind("# ", 0), 0u);
         EXPECT_EQ(all[2].rfind("mtllib ", 0), 0u);
 
-        std::size_t v = 0, vn = 0, vt = 0, o = 0, s = 0, usemtl = 0, triangles = 0, quads = 0, polylines = 0;
+        std::size_t v = 0, vn = 0, vt = 0, o = 0, s = 0, usemtl = 0, faces = 0;
         for (const std::string& line : all) {
             const std::vector<std::string> w = words(line);
             if (w.empty()) continue;
             v += w[0] == "v", vn += w[0] == "vn", vt += w[0] == "vt";
             o += w[0] == "o", s += w[0] == "s", usemtl += w[0] == "usemtl";
         }
+        EXPECT_GT(v, 0u);
         EXPECT_EQ(vn, v);
         EXPECT_EQ(vt, v);
         EXPECT_GE(o, 1u);
@@ -77,14 +66,13 @@ TEST(SkullHandModels, CountsFormAndExtents) {
             const std::vector<std::string> w = words(line);
             if (w.empty()) continue;
             if (w[0] == "f") {
-                triangles += w.size() == 4, quads += w.size() == 5;
+                ++faces;
                 EXPECT_TRUE(w.size() == 4 || w.size() == 5) << line;
                 for (std::size_t k = 1; k < w.size(); ++k) {
                     const unsigned long index = corner_index(w[k], vt > 0);
                     EXPECT_TRUE(index >= 1 && index <= v) << line;
                 }
             } else if (w[0] == "l") {
-                ++polylines;
                 EXPECT_GE(w.size(), 3u) << line;
                 for (std::size_t k = 1; k < w.size(); ++k) {
                     const unsigned long index = std::stoul(w[k]);
@@ -92,25 +80,7 @@ TEST(SkullHandModels, CountsFormAndExtents) {
                 }
             }
         }
-        EXPECT_EQ(triangles, row.triangles);
-        EXPECT_EQ(quads, row.quads);
-        EXPECT_EQ(polylines, row.polylines);
-
-        const Model model = load_obj(text);
-        EXPECT_EQ(model.vertices.size(), row.vertices);
-        EXPECT_EQ(model.faces.size(), row.triangles + row.quads);
-        float lo[3], hi[3];
-        for (int a = 0; a < 3; ++a) lo[a] = std::numeric_limits<float>::infinity(), hi[a] = -lo[a];
-        for (const Vertex& p : model.vertices) {
-            const float c[3] = {p.x, p.y, p.z};
-            for (int a = 0; a < 3; ++a) lo[a] = std::fmin(lo[a], c[a]), hi[a] = std::fmax(hi[a], c[a]);
-        }
-        EXPECT_NEAR(lo[0], row.x0, 0.01f);
-        EXPECT_NEAR(hi[0], row.x1, 0.01f);
-        EXPECT_NEAR(lo[1], row.y0, 0.01f);
-        EXPECT_NEAR(hi[1], row.y1, 0.01f);
-        EXPECT_NEAR(lo[2], row.z0, 0.01f);
-        EXPECT_NEAR(hi[2], row.z1, 0.01f);
+        EXPECT_GT(faces, 0u);
     }
 }
 
@@ -148,45 +118,6 @@ void expect_rigid_turn(int source_number, int turned_number, int axis) {
 TEST(SkullHandModels, TurnedSkullIsTheSkullTurnedAboutAVerticalAxis) { expect_rigid_turn(4, 5, 1); }
 
 TEST(SkullHandModels, TurnedHandIsTheHandTurnedAboutAnAxisAlongX) { expect_rigid_turn(8, 10, 0); }
-
-// The long hand figure turns the hand about the origin, frame after frame, and takes the
-// corners of every third face; the closing figure needs every one of its 299 frames to
-// draw and every point to stay inside the unit square.
-TEST(SkullHandModels, LongHandFigureStaysOnScreenInEveryFrame) {
-    const Model hand = load_obj(model_text(8));
-    const float rot_y = 0.0f, rot_z = -0.0058177644f, rot_x = 0.034906585f;
-    const float cy = std::cos(rot_y), sy = std::sin(rot_y), cz = std::cos(rot_z), sz = std::sin(rot_z);
-    const float cx = std::cos(rot_x), sx = std::sin(rot_x);
-    const float r[3][3] = {
-        {cy * cz, (sy * cz) * sx - sz * cx, sz * sx + (sy * cz) * cx},
-        {cy * sz, cz * cx + (sy * sz) * sx, (sy * sz) * cx - cz * sx},
-        {-sy, cy * sx, cy * cx},
-    };
-    const std::int32_t frames = static_cast<std::int32_t>(144.0f * 2.0833333f) - 1;
-    ASSERT_EQ(frames, 299);
-    std::vector<Vertex> v = hand.vertices;
-    float widest = 0.0f;
-    int drawn_frames = 0;
-    for (int frame = 0; frame < frames; ++frame) {
-        for (Vertex& p : v) {
-            const float x = r[0][1] * p.y + r[0][0] * p.x + r[0][2] * p.z;
-            const float y = r[1][1] * p.y + r[1][0] * p.x + r[1][2] * p.z;
-            const float z = r[2][1] * p.y + r[2][0] * p.x + r[2][2] * p.z;
-            p = {x, y, z};
-        }
-        std::size_t points = 0;
-        for (std::size_t f = 2; f < hand.faces.size(); f += 3) {
-            for (VertexIndex i : hand.faces[f]) {
-                ASSERT_LT(i, v.size());
-                widest = std::fmax(widest, std::fmax(std::fabs(v[i].x / 100.0f), std::fabs(v[i].y / 100.0f)));
-                ++points;
-            }
-        }
-        drawn_frames += points > 0;
-    }
-    EXPECT_EQ(drawn_frames, 299);
-    EXPECT_LE(widest, 1.0f);
-}
 
 }  // namespace
 }  // namespace lumo

@@ -1,6 +1,7 @@
-// The committed title texts (models 1, 2, 3) and the logo (model 6): counts and text form
-// as the loader sees them, that the titles' dots reach their outlines in the show's
-// dot mode, and that the logo's outline is four closed loops.
+// The committed title texts (models 1, 2, 3) and the logo (model 6): the text form lumo
+// embeds, that the titles' dots reach their outlines in the show's dot mode, and that the
+// logo's outline is four closed loops.  Their exact bytes are pinned by the regeneration
+// check.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -36,22 +37,10 @@ std::array<unsigned long, 3> corner(const std::string& text) {
     return {std::stoul(v), vt.empty() ? 0 : std::stoul(vt), std::stoul(vn)};
 }
 
-struct Row {
-    int number;
-    std::size_t vertices, faces, objects;
-    float x0, x1, y0, y1, z0, z1;
-};
-const Row rows[] = {
-    {1, 760, 630, 1, -70.26f, 35.65f, 27.07f, 54.90f, -11.29f, 28.50f},
-    {2, 239, 197, 1, 18.80f, 53.02f, -12.77f, 7.17f, 25.50f, 38.86f},
-    {3, 1032, 856, 1, -72.83f, 74.46f, -60.46f, -24.74f, -5.05f, 49.06f},
-    {6, 28, 20, 2, -7.58f, 11.45f, -4.90f, 8.81f, -1.01f, -1.01f},
-};
-
-TEST(TitleModels, CountsFormAndExtents) {
-    for (const Row& row : rows) {
-        SCOPED_TRACE("model " + std::to_string(row.number));
-        const std::string text = model_text(row.number);
+TEST(TitleModels, TextKeepsToTheFormLumoEmbedsWithoutFlatFaces) {
+    for (int number : {1, 2, 3, 6}) {
+        SCOPED_TRACE("model " + std::to_string(number));
+        const std::string text = model_text(number);
         ASSERT_FALSE(text.empty());
         EXPECT_EQ(text.find('\r'), std::string::npos);
         EXPECT_EQ(text.back(), '\n');
@@ -68,12 +57,13 @@ TEST(TitleModels, CountsFormAndExtents) {
         std::map<std::string, std::size_t> statements;
         for (const auto& w : all)
             if (!w.empty()) ++statements[w[0]];
-        EXPECT_EQ(statements["o"], row.objects);
-        EXPECT_EQ(statements["s"], row.objects);
-        EXPECT_EQ(statements["usemtl"], row.objects);
-        EXPECT_EQ(statements["v"], row.vertices);
-        EXPECT_EQ(statements["vn"], row.vertices);
-        EXPECT_EQ(statements["vt"], row.vertices);
+        const std::size_t vertices = statements["v"];
+        EXPECT_GE(statements["o"], 1u);
+        EXPECT_EQ(statements["s"], statements["o"]);
+        EXPECT_EQ(statements["usemtl"], statements["o"]);
+        EXPECT_GT(vertices, 0u);
+        EXPECT_EQ(statements["vn"], vertices);
+        EXPECT_EQ(statements["vt"], vertices);
 
         // Triangles only, every corner v/vt/vn with every index in range.
         std::size_t triangles = 0, bad = 0;
@@ -82,29 +72,13 @@ TEST(TitleModels, CountsFormAndExtents) {
             triangles += w.size() == 4;
             for (std::size_t k = 1; k < w.size(); ++k) {
                 const auto [v, vt, vn] = corner(w[k]);
-                bad += v == 0 || v > row.vertices || vt == 0 || vt > row.vertices || vn == 0 || vn > row.vertices;
+                bad += v == 0 || v > vertices || vt == 0 || vt > vertices || vn == 0 || vn > vertices;
             }
         }
-        EXPECT_EQ(statements["f"], row.faces);
-        EXPECT_EQ(triangles, row.faces);
+        EXPECT_EQ(triangles, statements["f"]);
         EXPECT_EQ(bad, 0u);
 
         const Model model = load_obj(text);
-        ASSERT_EQ(model.vertices.size(), row.vertices);
-        ASSERT_EQ(model.faces.size(), row.faces);
-        float x0 = INFINITY, x1 = -INFINITY, y0 = INFINITY, y1 = -INFINITY, z0 = INFINITY, z1 = -INFINITY;
-        for (const Vertex& v : model.vertices) {
-            x0 = std::fmin(x0, v.x), x1 = std::fmax(x1, v.x);
-            y0 = std::fmin(y0, v.y), y1 = std::fmax(y1, v.y);
-            z0 = std::fmin(z0, v.z), z1 = std::fmax(z1, v.z);
-        }
-        EXPECT_NEAR(x0, row.x0, 0.01f);
-        EXPECT_NEAR(x1, row.x1, 0.01f);
-        EXPECT_NEAR(y0, row.y0, 0.01f);
-        EXPECT_NEAR(y1, row.y1, 0.01f);
-        EXPECT_NEAR(z0, row.z0, 0.01f);
-        EXPECT_NEAR(z1, row.z1, 0.01f);
-
         // No face that folds to a line or a point: each is a visible piece of surface.
         std::size_t flat = 0;
         for (const Face& f : model.faces) {

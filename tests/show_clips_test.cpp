@@ -12,13 +12,15 @@ namespace {
 
 PointList clip(int number) { return read_wav_to_vec(assets::clip(number)).value(); }
 
-// Voices 2 … 9 play the clips as in the show; every other voice one constant point
-// (voice 10, the skull, at 0.25, 0.5), so its share of a mix can be told apart.
+// The clips' voices play the clips as in the show; every other voice one constant point,
+// so its share of a mix can be told apart.
 PlaybackState clip_state() {
     std::array<ChannelPair, kVoiceCount - 1> figures;
     for (ChannelPair& figure : figures) figure = {{0.03125f}, {0.0625f}};
-    const int clip_of_voice[] = {3, 4, 5, 1, 2, 6, 7, 8};  // voices 2 … 9
-    for (int voice = 2; voice <= 9; ++voice) figures[voice - 1] = split_channels(clip(clip_of_voice[voice - 2]));
+    for (int number = 1; number <= assets::kClipCount; ++number) {
+        const auto figure = static_cast<Figure>(static_cast<int>(Figure::Clip1) + number - 1);
+        figures[voice_of(figure) - 1] = split_channels(clip(number));
+    }
     return make_playback_state({0, 0}, std::move(figures), make_score(), 64);
 }
 
@@ -26,10 +28,6 @@ std::vector<float> render_at(PlaybackState& state, float t, std::size_t frames =
     std::vector<float> out(frames * 2);
     render_buffer<float>(state, out, t);
     return out;
-}
-
-TEST(ShowOpening, EveryClipDecodesToItsFullLength) {
-    for (int number = 1; number <= assets::kClipCount; ++number) EXPECT_EQ(clip(number).size(), 289'786u);
 }
 
 TEST(ShowOpening, ClipsThreeFourAndFiveTakeTurnsOnTheSecond) {

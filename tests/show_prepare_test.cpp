@@ -1,91 +1,119 @@
-// The whole show, prepared once: figure lengths, the voice table and the closing input.
+// The whole show prepared from one seed, pinned figure by figure: the show's arithmetic
+// is exact, so a length and a fingerprint of every figure's samples catch any change to
+// any sample, whichever module it comes from.
 #include <gtest/gtest.h>
 
-#include <set>
+#include <bit>
+#include <cstdio>
+#include <cstdint>
+#include <iterator>
+#include <string>
 
-#include "core/random.hpp"
 #include "show/prepare.hpp"
 
 namespace lumo {
 namespace {
 
-class PreparedShowTest : public testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        seed_random(2026);
-        show_ = new PreparedShow(prepare_show());
+// 64-bit FNV-1a.
+struct Fingerprint {
+    std::uint64_t value = 0xcbf29ce484222325u;
+
+    void add(std::uint8_t byte) { value = (value ^ byte) * 0x100000001b3u; }
+    void add(float v) {
+        const auto bits = std::bit_cast<std::uint32_t>(v);
+        for (int i = 0; i < 4; ++i) add(static_cast<std::uint8_t>(bits >> (8 * i)));
     }
-    static void TearDownTestSuite() {
-        delete show_;
-        show_ = nullptr;
-    }
-    static const ChannelPair& figure(int number) {
-        for (int voice = 1; voice <= static_cast<int>(kFigureCount); ++voice) {
-            if (figure_of_voice(voice) == number) return show_->voice_figures[voice - 1];
-        }
-        throw std::logic_error("no voice plays figure " + std::to_string(number));
-    }
-    static PointList points_of(const ChannelPair& pair) {
-        PointList points(pair.x.size());
-        for (std::size_t i = 0; i < points.size(); ++i) points[i] = {pair.x[i], pair.y[i]};
-        return points;
-    }
-    static PreparedShow* show_;
 };
 
-PreparedShow* PreparedShowTest::show_ = nullptr;
-
-TEST_F(PreparedShowTest, EveryVoicePlaysOneFigureInBothChannels) {
-    std::set<int> figures;
-    for (int voice = 1; voice <= static_cast<int>(kFigureCount); ++voice) {
-        figures.insert(figure_of_voice(voice));
-        const ChannelPair& pair = show_->voice_figures[voice - 1];
-        EXPECT_EQ(pair.x.size(), pair.y.size()) << "voice " << voice;
-        EXPECT_FALSE(pair.x.empty()) << "voice " << voice;
+// Over the bytes that lumo-render --figures writes: each point's x, then its y, as
+// little-endian floats.
+std::uint64_t fingerprint(const ChannelPair& pair) {
+    Fingerprint f;
+    for (std::size_t i = 0; i < pair.x.size() && i < pair.y.size(); ++i) {
+        f.add(pair.x[i]);
+        f.add(pair.y[i]);
     }
-    EXPECT_EQ(figures.size(), kFigureCount);
-    EXPECT_EQ(*figures.begin(), 1);
-    EXPECT_EQ(*figures.rbegin(), 27);
-    ASSERT_NE(show_->score, nullptr);
-    EXPECT_EQ(show_->score->size(), 51u);
+    return f.value;
 }
 
-TEST_F(PreparedShowTest, FigureLengthsAreThoseTheScoreWasWrittenFor) {
-    for (int clip_figure = 4; clip_figure <= 11; ++clip_figure) {
-        EXPECT_EQ(figure(clip_figure).x.size(), 289'786u) << "figure " << clip_figure;
+struct Golden {
+    Figure figure;
+    std::size_t length;
+    std::uint64_t fingerprint;
+};
+
+using enum Figure;
+
+// lumo-render --figures DIR --seed 7, in rendering order.
+constexpr Golden kGolden[] = {
+    {Title1, 286080, 0x6a9c2239e50105a4},
+    {Title2, 286080, 0x508368c3f0fe7d58},
+    {Title3, 286080, 0x05c088358b69fd40},
+    {Clip1, 289786, 0xda0e9d2f9862b1bb},
+    {Clip2, 289786, 0x278eab2449617119},
+    {Clip3, 289786, 0xb5d084ae0a36e65c},
+    {Clip4, 289786, 0x9428f3b752a7d0c9},
+    {Clip5, 289786, 0x541a21a9f63a7847},
+    {Clip6, 289786, 0x81d522f47e59f4da},
+    {Clip7, 289786, 0x778a773ea6f736e4},
+    {Clip8, 289786, 0x42897d6366312980},
+    {Blocks, 766080, 0xf13151bf208661cd},
+    {SkullPoints, 286080, 0x863ac48201434748},
+    {TurnedSkullPoints, 286080, 0x43283f9e32e433fa},
+    {LogoOutlineStill, 286080, 0x83058ad861ec2ba8},
+    {LogoOutlineTumbling, 286080, 0xe33ee7d3ad1ceca6},
+    {DetailedFigureOutline, 286080, 0x2bca67851644e85b},
+    {DetailedFigureFlip, 21120, 0x7784a857617eb846},
+    {RaisedHandSpin, 32640, 0xafe87fc5b683d257},
+    {RaisedHandAboutOrigin, 286080, 0x63159264fca4fce5},
+    {LowDetailPointsFiltered, 574080, 0x52b9636490cd902c},
+    {LowDetailFigureOutline, 574080, 0x0761ebc20fc38feb},
+    {DetailedPointsFiltered, 574080, 0xf9573727fcd3305b},
+    {TurnedHandWireframe, 286080, 0x6eb40652917c4666},
+    {MelodyFigure, 1136640, 0x97d4463b3417dbed},
+    {RaisedHandLong, 574080, 0x92cc45fc1e428903},
+    {ClosingFigure, 3340800, 0x116ecf3cf9c782dc},
+};
+static_assert(std::size(kGolden) == kFigureCount);
+
+// The 51 events' start, end (little-endian floats) and code, in order.
+constexpr std::uint64_t kScoreFingerprint = 0xf19917e174aed411;
+
+TEST(PreparedShow, SeedSevenGivesTheGoldenFiguresAndScore) {
+    RandomEngine random(7);
+    const PreparedShow show = prepare_show(random);
+    // After a deliberate change to a model, a clip or an effect, the failure prints the
+    // new length and fingerprint of every figure, to copy into kGolden.
+    std::string table;
+    for (const Golden& golden : kGolden) {
+        SCOPED_TRACE(description_of(golden.figure));
+        const ChannelPair& pair = channels_of(show, golden.figure);
+        EXPECT_EQ(pair.x.size(), golden.length);
+        EXPECT_EQ(pair.y.size(), golden.length);
+        EXPECT_EQ(fingerprint(pair), golden.fingerprint);
+        char row[128];
+        std::snprintf(row, sizeof row, "    %zu, 0x%016llx  // %s\n", pair.x.size(),
+                      static_cast<unsigned long long>(fingerprint(pair)), description_of(golden.figure));
+        table += row;
     }
-    EXPECT_EQ(figure(12).x.size(), 399u * 1920u);  // blocks: every frame draws
-    EXPECT_EQ(figure(25).x.size(), 8u * 74u * 1920u);  // the melody figure
-    EXPECT_EQ(figure(26).x.size(), 299u * 1920u);  // the turning hand never leaves the screen
-    EXPECT_EQ(figure(27).x.size(), 3'340'800u);     // the closing figure
-    for (int drawn : {1, 2, 3, 13, 14, 15, 16, 17, 20, 24}) {
-        EXPECT_LE(figure(drawn).x.size(), 149u * 1920u) << "figure " << drawn;
+    if (HasFailure()) ADD_FAILURE() << "the figures now (rows in kGolden's order):\n" << table;
+    ASSERT_NE(show.score, nullptr);
+    Fingerprint score;
+    for (const ScoreEvent& event : *show.score) {
+        score.add(event.start);
+        score.add(event.end);
+        score.add(event.voice);
     }
-    for (int drawn : {21, 22, 23}) EXPECT_LE(figure(drawn).x.size(), 299u * 1920u) << "figure " << drawn;
-    EXPECT_LE(figure(18).x.size(), 11u * 1920u);
-    EXPECT_LE(figure(19).x.size(), 17u * 1920u);
+    EXPECT_EQ(show.score->size(), 51u);
+    EXPECT_EQ(score.value, kScoreFingerprint);
 }
 
-TEST_F(PreparedShowTest, ClosingInputIsTheEndOfTheLongHandReversed) {
-    const PointList long_hand = points_of(figure(26));
-    const PointList closing = closing_input(long_hand);
-    ASSERT_EQ(closing.size(), 1920u);
-    EXPECT_EQ(closing.front(), long_hand.back());
-    EXPECT_EQ(closing.back(), long_hand[572'160]);
-}
-
+// The show's own closing input (a full slice) is pinned above; shorter figures give all
+// their points.
 TEST(ClosingInput, ShortFiguresGiveAllTheirPointsReversed) {
     const PointList three = {{1, 1}, {2, 2}, {3, 3}};
     EXPECT_EQ(closing_input(three), (PointList{{3, 3}, {2, 2}, {1, 1}}));
     EXPECT_TRUE(closing_input({}).empty());
-}
-
-TEST(VoiceTable, FiguresByVoice) {
-    EXPECT_EQ(figure_of_voice(1), 12);   // blocks
-    EXPECT_EQ(figure_of_voice(2), 6);    // clip 3 opens the show
-    EXPECT_EQ(figure_of_voice(21), 26);  // the long hand, whose end starts the closing figure
-    EXPECT_EQ(figure_of_voice(27), 27);
-    EXPECT_EXIT(figure_of_voice(28), testing::ExitedWithCode(101), "index out of bounds");
 }
 
 }  // namespace

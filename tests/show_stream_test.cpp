@@ -100,7 +100,8 @@ TEST(BuildStreamDeath, WrongSampleTypeFromTheHostStops) {
 // The whole show, prepared once: the one test that pays for rendering every figure.
 TEST(MakeStreamFor, PreparesTheShowAndBuildsTheStreamOfTheFormat) {
     audio::FakeDevice device({.name = "card"});
-    auto built = make_stream_for(audio::SampleFormat::U16, device, kShowConfig);
+    RandomEngine random(1);
+    auto built = make_stream_for(audio::SampleFormat::U16, device, kShowConfig, random);
     ASSERT_TRUE(built.ok());
     audio::FakeStreamRecord& record = device.record().stream(0);
     EXPECT_EQ(record.format, audio::SampleFormat::U16);

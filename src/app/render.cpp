@@ -7,8 +7,9 @@
 #include "app/render_files.hpp"
 #include "app/render_options.hpp"
 #include "app/render_png.hpp"
-#include "app/render_show.hpp"
 #include "app/render_wav.hpp"
+#include "core/random.hpp"
+#include "show/prepare.hpp"
 
 namespace lumo {
 
@@ -46,7 +47,10 @@ int run_render(std::span<const std::string> args) {
     remove_temporaries_on_interrupt();
     if (Status ready = check_destination(options); !ready) return fail(ready.error());
     std::fprintf(stderr, "lumo-render: preparing the show\n");
-    if (Status done = write_output(prepare_show_with_seed(options.seed), options); !done) return fail(done.error());
+    // With a seed, the random draws (the blocks' speeds, the order of outline edges) are
+    // the same on every run.
+    RandomEngine random = options.seed ? RandomEngine(*options.seed) : seeded_from_system();
+    if (Status done = write_output(prepare_show(random), options); !done) return fail(done.error());
     return 0;
 }
 

@@ -7,7 +7,8 @@
 #include <filesystem>
 
 #include "app/render_files.hpp"
-#include "app/render_show.hpp"
+#include "show/catalogue.hpp"
+#include "show/prepare.hpp"
 #include "core/fatal.hpp"
 
 namespace lumo {
@@ -40,11 +41,11 @@ Status write_interleaved(const PendingFile& file, const ChannelPair& pair) {
 
 Status write_figure_files(const PreparedShow& show, const std::string& directory) {
     static_assert(kPieceBytes % 8 == 0, "a piece holds whole points");
-    for (int figure = 1; figure <= static_cast<int>(kFigureCount); ++figure) {
+    for (const FigureEntry& entry : kFigures) {
         char name[32];
-        std::snprintf(name, sizeof name, "figure-%02d.f32", figure);
+        std::snprintf(name, sizeof name, "figure-%02d.f32", figure_number(entry.figure));
         const std::string path = (std::filesystem::path(directory) / name).string();
-        const ChannelPair& pair = figure_wavetables(show, figure);
+        const ChannelPair& pair = channels_of(show, entry.figure);
         Status written =
             write_file_replacing(path, [&](const PendingFile& file) { return write_interleaved(file, pair); });
         if (!written) return written;

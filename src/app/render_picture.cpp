@@ -6,13 +6,13 @@
 #include <cstdint>
 
 #include "app/render_glyphs.hpp"
+#include "core/clock.hpp"
 #include "core/convert.hpp"
 
 namespace lumo {
 
 namespace {
 
-constexpr std::size_t kSliceSamples = 1920;  // 0.02 s
 constexpr int kSlices = 6;
 
 constexpr int kGap = 4;

@@ -5,7 +5,8 @@
 
 #include "app/render_files.hpp"
 #include "app/render_picture.hpp"
-#include "app/render_show.hpp"
+#include "show/catalogue.hpp"
+#include "show/prepare.hpp"
 
 namespace lumo {
 
@@ -23,17 +24,17 @@ Status write_picture(const RgbImage& image, const std::string& path) {
 
 Status write_pictures(const PreparedShow& show, const std::string& directory) {
     LightImage sheet = blank_contact_sheet();
-    for (int figure = 1; figure <= static_cast<int>(kFigureCount); ++figure) {
-        const ChannelPair& pair = figure_wavetables(show, figure);
-        const std::string voice = std::to_string(voice_of_figure(figure));
+    for (const FigureEntry& entry : kFigures) {
+        const int number = figure_number(entry.figure);
+        const ChannelPair& pair = channels_of(show, entry.figure);
+        const std::string voice = std::to_string(entry.voice);
         const std::string label =
-            "FIGURE " + std::to_string(figure) + "  VOICE " + voice + "  " + figure_description(figure);
+            "FIGURE " + std::to_string(number) + "  VOICE " + voice + "  " + entry.description;
         char name[32];
-        std::snprintf(name, sizeof name, "figure-%02d.png", figure);
+        std::snprintf(name, sizeof name, "figure-%02d.png", number);
         const std::string path = (std::filesystem::path(directory) / name).string();
         if (Status written = write_picture(figure_strip(pair, label), path); !written) return written;
-        draw_sheet_cell(sheet, figure - 1, pair, std::to_string(figure) + " / VOICE " + voice,
-                        figure_description(figure));
+        draw_sheet_cell(sheet, number - 1, pair, std::to_string(number) + " / VOICE " + voice, entry.description);
     }
     return write_picture(to_rgb(sheet), (std::filesystem::path(directory) / "show.png").string());
 }

@@ -9,13 +9,12 @@
 #include <vector>
 
 #include "app/render_files.hpp"
+#include "core/clock.hpp"
 #include "show/playback.hpp"
 
 namespace lumo {
 
 namespace {
-
-constexpr std::uint32_t kSampleRate = 96000;
 
 // The show time of a buffer that starts `frames` frames into the show, read the way the
 // playback callback reads the clock: whole seconds plus nanoseconds.
@@ -35,11 +34,11 @@ void show_progress(std::uint64_t done, std::uint64_t total_frames) {
 template <class T>
 Status write_samples(PlaybackState& state, SNDFILE* file, const std::string& path, std::uint64_t total_frames,
                      std::uint32_t buffer_frames) {
-    std::vector<T> buffer(static_cast<std::size_t>(buffer_frames) * 2);
+    std::vector<T> buffer(static_cast<std::size_t>(buffer_frames) * kChannels);
     const std::uint64_t progress_every = 10ull * kSampleRate;
     for (std::uint64_t done = 0; done < total_frames;) {
         const std::size_t frames = static_cast<std::size_t>(std::min<std::uint64_t>(buffer_frames, total_frames - done));
-        std::span<T> out(buffer.data(), frames * 2);
+        std::span<T> out(buffer.data(), frames * kChannels);
         render_buffer<T>(state, out, show_time_at_frame(done));
         sf_count_t written = 0;
         if constexpr (std::is_same_v<T, float>) {
@@ -64,15 +63,15 @@ Status write_samples(PlaybackState& state, SNDFILE* file, const std::string& pat
 }  // namespace
 
 Status write_wav(PreparedShow show, const RenderOptions& options) {
-    const std::size_t max_samples = static_cast<std::size_t>(options.buffer_frames) * 2;
+    const std::size_t max_samples = static_cast<std::size_t>(options.buffer_frames) * kChannels;
     PlaybackState state =
         make_playback_state(MonotonicInstant{0, 0}, std::move(show.voice_figures), show.score, max_samples);
     show.score.reset();
     const auto total_frames = static_cast<std::uint64_t>(std::llround(options.seconds * kSampleRate));
     return write_file_replacing(options.path, [&](const PendingFile& pending) -> Status {
         SF_INFO info{};
-        info.samplerate = kSampleRate;
-        info.channels = 2;
+        info.samplerate = static_cast<int>(kSampleRate);
+        info.channels = static_cast<int>(kChannels);
         info.format = SF_FORMAT_WAV | (options.format == RenderFormat::F32 ? SF_FORMAT_FLOAT : SF_FORMAT_PCM_16);
         SNDFILE* file = sf_open_fd(pending.descriptor, SFM_WRITE, &info, SF_FALSE);
         if (!file) return Error("cannot write " + options.path + ": " + sf_strerror(nullptr));

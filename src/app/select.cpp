@@ -3,6 +3,7 @@
 #include <string_view>
 #include <utility>
 
+#include "core/clock.hpp"
 #include "core/fatal.hpp"
 
 namespace lumo {
@@ -13,7 +14,7 @@ constexpr std::string_view kHifiberryPattern = "sysdefault:CARD=sndrpihifiberry"
 constexpr std::string_view kLoopbackName = "hw:CARD=Loopback,DEV=1";
 
 // The show's stream, whatever the device prefers: only its sample format is taken.
-constexpr audio::StreamConfig kShowStreamConfig{2, 96000};
+constexpr audio::StreamConfig kShowStreamConfig{kChannels, kSampleRate};
 
 // A device whose name cannot be read is passed over, not fatal.
 Result<std::unique_ptr<audio::Device>> find_hifiberry(audio::Host& host) {

@@ -24,4 +24,7 @@ struct ChannelPair {
 
 ChannelPair split_channels(const PointList& points);
 
+// Appends `points` to the end of `to`.
+inline void append(PointList& to, const PointList& points) { to.insert(to.end(), points.begin(), points.end()); }
+
 }  // namespace lumo

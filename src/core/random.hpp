@@ -1,8 +1,8 @@
-// The program's one source of randomness: a thread-local generator.
+// Random numbers: one engine type, lumo's own uniform sampling, and the engines lumo
+// starts from.
 //
-// It is seeded from the operating system the first time a thread uses it.  lumo itself
-// never seeds it; tests and lumo-render seed it explicitly so that a run that draws
-// random numbers (the blocks' speeds, the order of outline edges) can be reproduced.
+// Whatever draws random numbers (the blocks' speeds, the order of outline edges) takes
+// its engine as an argument, so a seeded engine reproduces a run exactly.
 #pragma once
 
 #include <cstdint>
@@ -12,15 +12,16 @@ namespace lumo {
 
 using RandomEngine = std::mt19937_64;
 
-// This thread's generator.
-RandomEngine& random_engine();
+// A fresh engine seeded from the operating system's entropy.
+RandomEngine seeded_from_system();
 
-// Restarts this thread's generator from a fixed seed.
-void seed_random(std::uint64_t seed);
+// This thread's engine, seeded from the operating system the first time the thread
+// asks for it.  lumo plays with it, so every show is different.
+RandomEngine& thread_random_engine();
 
-// A uniformly distributed integer in [low, high], from this thread's generator.  The
-// sampling is lumo's own (not a standard-library distribution), so a seed gives the
-// same values with every compiler and library.
-std::int64_t random_int(std::int64_t low, std::int64_t high);
+// A uniformly distributed integer in [low, high].  The sampling is lumo's own (not a
+// standard-library distribution), so a seed gives the same values with every compiler
+// and library.
+std::int64_t random_int(RandomEngine& engine, std::int64_t low, std::int64_t high);
 
 }  // namespace lumo

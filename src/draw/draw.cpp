@@ -6,14 +6,37 @@
 #include <cstdint>
 #include <utility>
 
+#include "core/clock.hpp"
 #include "core/convert.hpp"
 
 namespace lumo {
 
 namespace {
 
-constexpr float kSamplesPerSecond = 96000.0f;
 constexpr float kFullScale = 100.0f;
+
+// Appends `count` samples of the drawing to `slice`: the points scaled to output units,
+// each held `repeat` times, cycled from the start.  `points` is not empty; `repeat` and
+// `count` are above 0.
+void render_slice(const PointList& points, unsigned repeat, std::size_t count, PointList& slice) {
+    // The scaled drawing (every point `repeat` times) is not built: element m of it is
+    // point m / repeat.  It wraps only when it is shorter than the slice, and the test
+    // divides instead of multiplying so that the length cannot overflow a 32-bit size_t.
+    const bool wraps = points.size() <= (count - 1) / repeat;
+    const std::size_t cycle = wraps ? points.size() * repeat : count;
+    // Sized first and written through a plain pointer: appending point by point to a list
+    // that may be any caller's figure keeps the compiler from holding its end in a register.
+    const std::size_t begin = slice.size();
+    slice.resize(begin + count);
+    Point* out = slice.data() + begin;
+    const Point* in = points.data();
+    std::size_t m = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        const Point& p = in[m / repeat];
+        out[k] = {p.x / kFullScale, p.y / kFullScale};
+        if (++m == cycle) m = 0;
+    }
+}
 
 }  // namespace
 
@@ -71,25 +94,19 @@ PointList create_line_float(float x0, float y0, float x1, float y1, float step) 
 
 PointList draw_points_float(PointList points, unsigned repeat, float seconds) {
     // Any count below one sample, negative and NaN durations included, is an empty slice.
-    const std::int32_t n = saturating_cast<std::int32_t>(seconds * kSamplesPerSecond);
+    const std::int32_t n = saturating_cast<std::int32_t>(seconds * kSampleRateFloat);
     if (points.empty() || repeat == 0 || n < 1) return {};
 
     const std::size_t count = static_cast<std::size_t>(n);
-    // The scaled drawing (every point `repeat` times) is not built: element m of it is
-    // point m / repeat.  It wraps only when it is shorter than the slice, and the test
-    // divides instead of multiplying so that the length cannot overflow a 32-bit size_t.
-    const bool wraps = points.size() <= (count - 1) / repeat;
-    const std::size_t cycle = wraps ? points.size() * repeat : count;
-
     PointList slice;
     slice.reserve(std::max<std::size_t>(count, 4));
-    std::size_t m = 0;
-    for (std::size_t k = 0; k < count; ++k) {
-        const Point& p = points[m / repeat];
-        slice.push_back({p.x / kFullScale, p.y / kFullScale});
-        if (++m == cycle) m = 0;
-    }
+    render_slice(points, repeat, count, slice);
     return slice;
+}
+
+void append_slice(PointList& figure, PointList& frame, unsigned repeat) {
+    if (!frame.empty() && repeat != 0) render_slice(frame, repeat, kSliceSamples, figure);
+    frame.clear();
 }
 
 }  // namespace lumo

@@ -26,4 +26,8 @@ PointList create_line_float(float x0, float y0, float x1, float y1, float step);
 // (or `repeat` 0, or a duration under one sample) gives an empty slice.
 PointList draw_points_float(PointList points, unsigned repeat, float seconds);
 
+// Renders `frame` as one 0.02-second slice (draw_points_float(frame, repeat, 0.02)) onto
+// the end of `figure`, then empties `frame`, keeping its room for the next frame.
+void append_slice(PointList& figure, PointList& frame, unsigned repeat);
+
 }  // namespace lumo

@@ -2,17 +2,16 @@
 
 #include <array>
 #include <cstddef>
-#include <utility>
 
-#include "core/random.hpp"
+#include "core/clock.hpp"
 #include "draw/draw.hpp"
+#include "effects/box.hpp"
 #include "obj/obj.hpp"
 
 namespace lumo {
 
 namespace {
 
-constexpr std::size_t kSamplesPerFrame = 1920;
 constexpr float kHalfSide = 10.0f;
 constexpr float kNearZ = 500.0f;
 constexpr float kFarZ = 540.0f;
@@ -25,8 +24,8 @@ struct Block {
     float speed;
 };
 
-// Near face 0-3, far face 4-7, each upper left, upper right, lower right, lower left.
-void restart(Block& block) {
+// Corners laid out as BoxCorners expects.
+void restart(Block& block, RandomEngine& random) {
     const float left = block.center_x - kHalfSide;
     const float right = block.center_x + kHalfSide;
     const float top = block.center_y + kHalfSide;
@@ -41,11 +40,11 @@ void restart(Block& block) {
         {right, bottom, kFarZ},
         {left, bottom, kFarZ},
     }};
-    block.speed = static_cast<float>(random_int(1, 7));
+    block.speed = static_cast<float>(random_int(random, 1, 7));
 }
 
-void move(Block& block) {
-    if (block.corners[0].z <= kRestartZ) restart(block);
+void move(Block& block, RandomEngine& random) {
+    if (block.corners[0].z <= kRestartZ) restart(block, random);
     for (Vertex& corner : block.corners) corner.z = corner.z - block.speed;
 }
 
@@ -53,29 +52,18 @@ void move(Block& block) {
 // the lines land on the grid.
 float project(float coordinate, float z) { return ((coordinate * 50.0f) / z * 200.0f) / 100.0f; }
 
-constexpr std::array<std::pair<int, int>, 12> kEdges{{
-    {0, 1}, {1, 2}, {2, 3}, {3, 0},  // near face
-    {4, 5}, {5, 6}, {6, 7}, {7, 4},  // far face
-    {0, 4}, {1, 5}, {2, 6}, {3, 7},  // sides
-}};
-
 void draw(PointList& frame, const Block& block) {
-    std::array<Point, 8> screen;
+    BoxCorners screen;
     for (std::size_t i = 0; i < screen.size(); ++i) {
         const Vertex& c = block.corners[i];
         screen[i] = {project(c.x, c.z), project(c.y, c.z)};
     }
-    for (const auto& [from, to] : kEdges) {
-        const Point& a = screen[static_cast<std::size_t>(from)];
-        const Point& b = screen[static_cast<std::size_t>(to)];
-        const PointList line = create_line_float(a.x, a.y, b.x, b.y, 1.0f);
-        frame.insert(frame.end(), line.begin(), line.end());
-    }
+    draw_box(frame, screen, 1.0f);
 }
 
 }  // namespace
 
-PointList blocks(std::int32_t length) {
+PointList blocks(std::int32_t length, RandomEngine& random) {
     // Upper left, upper right, lower right, lower left; restarted in this order, so the
     // first four random draws go to blocks 0 to 3.
     std::array<Block, 4> boxes{{
@@ -84,21 +72,17 @@ PointList blocks(std::int32_t length) {
         {{}, 20.0f, -20.0f, 0.0f},
         {{}, -20.0f, -20.0f, 0.0f},
     }};
-    for (Block& block : boxes) restart(block);
+    for (Block& block : boxes) restart(block, random);
 
     PointList figure;
     if (length <= 1) return figure;
     const std::size_t frames = static_cast<std::size_t>(length - 1);
-    figure.reserve(frames * kSamplesPerFrame);
+    figure.reserve(frames * kSliceSamples);
     PointList frame;
     for (std::size_t k = 0; k < frames; ++k) {
-        for (Block& block : boxes) move(block);
+        for (Block& block : boxes) move(block, random);
         for (const Block& block : boxes) draw(frame, block);
-        const std::size_t room = frame.capacity();
-        const PointList slice = draw_points_float(std::move(frame), 2, 0.02f);
-        figure.insert(figure.end(), slice.begin(), slice.end());
-        frame = PointList();
-        frame.reserve(room);
+        append_slice(figure, frame, 2);
     }
     return figure;
 }

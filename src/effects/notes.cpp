@@ -8,14 +8,14 @@
 #include <string>
 #include <utility>
 
+#include "core/clock.hpp"
 #include "core/fatal.hpp"
 #include "draw/draw.hpp"
+#include "effects/box.hpp"
 
 namespace lumo {
 
 namespace {
-
-constexpr float kSliceSeconds = 0.02f;
 
 // Corners (x, y) of every third face.  Every face's indices are checked, not only the
 // ones used, so a bad model is caught whichever faces it would have contributed.
@@ -36,15 +36,8 @@ PointList face_corners(const Model& model) {
     return corners;
 }
 
-void append(PointList& to, const PointList& points) { to.insert(to.end(), points.begin(), points.end()); }
-
-struct BoxVertex {
-    float x;
-    float y;
-    float z;
-};
-
-using Box = std::array<BoxVertex, 8>;
+// The closing figure's box in space, corners numbered as BoxCorners draws them.
+using Box = std::array<Vertex, 8>;
 
 constexpr Box kBoxStart{{
     {-20.0f, 20.0f, 0.0f},
@@ -57,18 +50,6 @@ constexpr Box kBoxStart{{
     {-20.0f, -20.0f, 40.0f},
 }};
 
-struct Edge {
-    std::size_t from;
-    std::size_t to;
-};
-
-// Near face, far face, then the four edges joining them; each drawn from `from` to `to`.
-constexpr std::array<Edge, 12> kBoxEdges{{
-    {0, 1}, {1, 2}, {2, 3}, {3, 0},
-    {4, 5}, {5, 6}, {6, 7}, {7, 4},
-    {0, 4}, {1, 5}, {2, 6}, {3, 7},
-}};
-
 // The entries of Rz(1°)·Ry(1°)·Rx(1°), fixed to the bit so that the 1783 turns of the
 // closing figure accumulate the same rounding on every build.
 const float kC2 = std::bit_cast<float>(0x3F7FEC0Au);
@@ -79,7 +60,7 @@ const float kK3 = std::bit_cast<float>(0x3C916BF7u);
 const float kS1 = std::bit_cast<float>(0x3C8EF859u);
 
 void turn(Box& box) {
-    for (BoxVertex& v : box) {
+    for (Vertex& v : box) {
         const float x = v.x;
         const float y = v.y;
         const float z = v.z;
@@ -94,7 +75,7 @@ float toward_zero(float value) { return value > 0.0f ? value - 0.5f : value + 0.
 // Only x and y are pulled in; the turn then mixes z back in, so the box never quite
 // reaches the origin.
 void collapse(Box& box) {
-    for (BoxVertex& v : box) {
+    for (Vertex& v : box) {
         v.x = toward_zero(v.x);
         v.y = toward_zero(v.y);
     }
@@ -104,12 +85,10 @@ void collapse(Box& box) {
 PointList next_box_slice(Box& box, bool collapsing, float step) {
     if (collapsing) collapse(box);
     turn(box);
+    BoxCorners corners;
+    for (std::size_t i = 0; i < corners.size(); ++i) corners[i] = {box[i].x, box[i].y};
     PointList lines;
-    for (const Edge& edge : kBoxEdges) {
-        const BoxVertex& a = box[edge.from];
-        const BoxVertex& b = box[edge.to];
-        append(lines, create_line_float(a.x, a.y, b.x, b.y, step));
-    }
+    draw_box(lines, corners, step);
     return lines;
 }
 
@@ -120,7 +99,7 @@ void melody_pass(Box& box, unsigned repeats, std::span<const Note> notes, float 
     for (const Note& note : notes) {
         for (unsigned k = 1; k < repeats; ++k) {
             PointList fitted = wave_to_length(note.octave, note.name, next_box_slice(box, k > threshold, step));
-            append(out, draw_points_float(std::move(fitted), 1, kSliceSeconds));
+            append_slice(out, fitted, 1);
         }
     }
 }
@@ -130,7 +109,8 @@ void melody_pass(Box& box, unsigned repeats, std::span<const Note> notes, float 
 void cross_fade(Box& box, std::uint64_t slices, const PointList& figure, float step, PointList& out) {
     const std::size_t begin = out.size();
     for (std::uint64_t k = 0; k < slices; ++k) {
-        append(out, draw_points_float(next_box_slice(box, false, step), 1, kSliceSeconds));
+        PointList lines = next_box_slice(box, false, step);
+        append_slice(out, lines, 1);
     }
     // The figure side is the figure repeated once per slice; it is read in place.
     const std::size_t box_length = out.size() - begin;

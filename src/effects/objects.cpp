@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "core/clock.hpp"
 #include "core/convert.hpp"
 #include "core/fatal.hpp"
-#include "core/random.hpp"
 #include "draw/draw.hpp"
 #include "wave/filter.hpp"
 
@@ -19,8 +19,6 @@ namespace lumo {
 namespace {
 
 constexpr float kFramesPerLengthUnit = 2.0833333f;  // nearest float to 25 / 12
-constexpr float kFrameSeconds = 0.02f;
-constexpr std::size_t kSamplesPerFrame = 1920;
 
 using Matrix = std::array<std::array<float, 3>, 3>;
 
@@ -55,8 +53,7 @@ void turn(std::vector<Vertex>& vertices, const Matrix& r, bool about_origin, Ver
 }
 
 void append_line(PointList& frame, const Vertex& a, const Vertex& b, float step) {
-    const PointList line = create_line_float(a.x, a.y, b.x, b.y, step);
-    frame.insert(frame.end(), line.begin(), line.end());
+    append(frame, create_line_float(a.x, a.y, b.x, b.y, step));
 }
 
 void draw_dots(PointList& frame, const std::vector<Vertex>& vertices, const std::vector<Face>& faces,
@@ -80,7 +77,7 @@ void draw_dots(PointList& frame, const std::vector<Vertex>& vertices, const std:
 // drawing lines once it has them (indices are still checked to the end).  With `repeat`
 // 0 nothing is played at all.
 std::size_t heard_points(unsigned repeat) {
-    return repeat == 0 ? 0 : (kSamplesPerFrame + repeat - 1) / repeat;
+    return repeat == 0 ? 0 : (kSliceSamples + repeat - 1) / repeat;
 }
 
 void draw_triangles(PointList& frame, const std::vector<Vertex>& vertices, const std::vector<Face>& faces,
@@ -133,16 +130,16 @@ std::vector<Edge> outline_edges(const std::vector<Face>& faces) {
 // Only the first 1920 samples of a frame are heard, so the outline is drawn in a new
 // order every frame to let all of a large outline appear over time.  Written out with
 // random_int so that a seeded run gives the same order with any standard library.
-void shuffle(std::vector<Edge>& edges) {
+void shuffle(std::vector<Edge>& edges, RandomEngine& random) {
     for (std::size_t i = edges.size(); i > 1; --i) {
-        const auto j = static_cast<std::size_t>(random_int(0, static_cast<std::int64_t>(i - 1)));
+        const auto j = static_cast<std::size_t>(random_int(random, 0, static_cast<std::int64_t>(i - 1)));
         std::swap(edges[i - 1], edges[j]);
     }
 }
 
 void draw_outline(PointList& frame, const std::vector<Vertex>& vertices, std::vector<Edge>& edges,
-                  float step, std::size_t heard) {
-    shuffle(edges);
+                  float step, std::size_t heard, RandomEngine& random) {
+    shuffle(edges, random);
     for (const Edge& edge : edges) {
         const Vertex& a = vertices[checked_index(edge.low, vertices.size())];
         const Vertex& b = vertices[checked_index(edge.high, vertices.size())];
@@ -176,7 +173,7 @@ void zoom(PointList& figure, float scale_start, float scale_end) {
 
 PointList obj(std::int32_t length, const Model& model, std::uint8_t mode, float rot_y, float rot_z,
               float rot_x, float step, float scale_start, float scale_end,
-              std::optional<Lowpass> lowpass, unsigned repeat, std::int32_t face_every) {
+              std::optional<Lowpass> lowpass, unsigned repeat, std::int32_t face_every, RandomEngine& random) {
     const std::int32_t frame_count =
         saturating_cast<std::int32_t>(static_cast<float>(length) * kFramesPerLengthUnit);
     const std::size_t frames = frame_count < 2 ? 0 : static_cast<std::size_t>(frame_count - 1);
@@ -193,7 +190,7 @@ PointList obj(std::int32_t length, const Model& model, std::uint8_t mode, float 
         std::vector<Edge> outline;
         if (mode == 3) outline = outline_edges(model.faces);
 
-        figure.reserve(frames * kSamplesPerFrame);
+        figure.reserve(frames * kSliceSamples);
         const std::size_t heard = heard_points(repeat);
         PointList frame;
         for (std::size_t k = 0; k < frames; ++k) {
@@ -203,15 +200,9 @@ PointList obj(std::int32_t length, const Model& model, std::uint8_t mode, float 
             } else if (mode == 2) {
                 draw_triangles(frame, vertices, model.faces, step, heard);
             } else {
-                draw_outline(frame, vertices, outline, step, heard);
+                draw_outline(frame, vertices, outline, step, heard, random);
             }
-            // The renderer takes the frame list over; the next frame starts from an empty
-            // list with the same room, so drawing it does not grow the buffer again.
-            const std::size_t room = frame.capacity();
-            const PointList slice = draw_points_float(std::move(frame), repeat, kFrameSeconds);
-            figure.insert(figure.end(), slice.begin(), slice.end());
-            frame = PointList();
-            frame.reserve(room);
+            append_slice(figure, frame, repeat);
         }
     }
 

@@ -7,24 +7,19 @@
 #include <algorithm>
 #include <utility>
 
-#include "core/convert.hpp"
+#include "core/clock.hpp"
 #include "core/fatal.hpp"
 
 namespace lumo {
 
 namespace {
 
-constexpr float kVoiceSampleRate = 96000.0f;
 constexpr float kVoiceFrequency = 440.0f;
-
-// Codes 0 … 5 play the synth voice as that waveform; 6 … 32 play the figure voices.
-constexpr std::uint8_t kLastSynthCode = 5;
-constexpr std::uint8_t kLastVoiceCode = 32;
 
 Oscillator make_oscillator(std::vector<float> wave, Waveform waveform) {
     Oscillator oscillator;
     oscillator.wave = std::move(wave);
-    oscillator.sample_rate = kVoiceSampleRate;
+    oscillator.sample_rate = kSampleRateFloat;
     oscillator.index = 0;
     oscillator.frequency = kVoiceFrequency;
     oscillator.generator = nullptr;
@@ -59,8 +54,10 @@ void collect_active(PlaybackState& state, float t) {
     }
 }
 
-template <class T> void render_chunk(PlaybackState& state, std::span<T> out) {
-    state.mix.resize(out.size());
+// Mixes the active voices into the first `samples` values of the mix buffer, which the
+// state has room for.
+void mix_active(PlaybackState& state, std::size_t samples) {
+    state.mix.resize(samples);
     std::fill(state.mix.begin(), state.mix.end(), 0.0f);
     for (std::uint8_t code : state.active) {
         Voice* voice = select_voice(state, code);
@@ -70,12 +67,20 @@ template <class T> void render_chunk(PlaybackState& state, std::span<T> out) {
         if (empty_table(voice->x) || empty_table(voice->y)) continue;
         process_frame_mix(state.mix, voice->x, voice->y, state.channels);
     }
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        float v = state.mix[i];
-        if (v < -1.0f) v = -1.0f;
-        if (v > 1.0f) v = 1.0f;
-        out[i] = convert_sample<T>(v);
-    }
+}
+
+// The mix limited to [-1, 1] (NaN stays NaN) and converted into out's samples from
+// `first` on.
+void convert_mix(std::span<const float> mix, audio::OutputBuffer out, std::size_t first) {
+    visit_sample_type(out.format, [&]<class T>(std::type_identity<T>) {
+        T* samples = static_cast<T*>(out.data) + first;
+        for (std::size_t i = 0; i < mix.size(); ++i) {
+            float v = mix[i];
+            if (v < -1.0f) v = -1.0f;
+            if (v > 1.0f) v = 1.0f;
+            samples[i] = convert_sample<T>(v);
+        }
+    });
 }
 
 }  // namespace
@@ -112,34 +117,12 @@ PlaybackState make_playback_state(MonotonicInstant start, std::array<ChannelPair
     }
     state.active.reserve(score ? score->size() : 0);
     state.score = std::move(score);
-    state.channels = 2;
+    state.channels = kChannels;
     state.mix.reserve(max_samples);
     return state;
 }
 
-template <class T> T convert_sample(float v) {
-    if constexpr (std::is_same_v<T, float>) {
-        return v;
-    } else if constexpr (std::is_same_v<T, double>) {
-        return static_cast<double>(v);
-    } else if constexpr (std::is_same_v<T, std::int8_t>) {
-        return saturating_cast<std::int8_t>(v * 128.0f);
-    } else if constexpr (std::is_same_v<T, std::int16_t>) {
-        return saturating_cast<std::int16_t>(v * 32768.0f);
-    } else if constexpr (std::is_same_v<T, std::int32_t>) {
-        return saturating_cast<std::int32_t>(v * 2147483648.0f);
-    } else if constexpr (std::is_same_v<T, std::int64_t>) {
-        // 2^63 itself is past the range and saturates to the maximum.
-        return saturating_cast<std::int64_t>(v * 9223372036854775808.0f);
-    } else {
-        // Unsigned samples are the signed ones moved up by half the range: flip the top bit.
-        using Signed = std::make_signed_t<T>;
-        constexpr T top_bit = static_cast<T>(T{1} << (sizeof(T) * 8 - 1));
-        return static_cast<T>(static_cast<T>(convert_sample<Signed>(v)) ^ top_bit);
-    }
-}
-
-template <class T> void render_buffer(PlaybackState& state, std::span<T> out, float t) {
+void render_buffer(PlaybackState& state, audio::OutputBuffer out, float t) {
     collect_active(state, t);
     // A buffer larger than the mix buffer (no stream hands one over) is rendered in
     // whole-frame pieces, one after the other, so nothing is written out of bounds.  Each
@@ -147,14 +130,11 @@ template <class T> void render_buffer(PlaybackState& state, std::span<T> out, fl
     // passes piece by piece instead of buffer by buffer.
     const std::size_t frame = std::max<std::size_t>(state.channels, 1);
     const std::size_t chunk = state.mix.capacity() / frame * frame;
-    if (chunk == 0 && !out.empty()) fatal("playback state has no room for one frame");
-    for (std::size_t first = 0; first < out.size(); first += chunk) {
-        render_chunk(state, out.subspan(first, std::min(chunk, out.size() - first)));
+    if (chunk == 0 && out.samples != 0) fatal("playback state has no room for one frame");
+    for (std::size_t first = 0; first < out.samples; first += chunk) {
+        mix_active(state, std::min(chunk, out.samples - first));
+        convert_mix(state.mix, out, first);
     }
-}
-
-template <class T> void playback_callback(PlaybackState& state, std::span<T> out) {
-    render_buffer(state, out, show_time(state.start, monotonic_now()));
 }
 
 void report_stream_error(std::string_view message) {
@@ -167,23 +147,5 @@ void report_stream_error(std::string_view message) {
     };
     [[maybe_unused]] ssize_t written = writev(STDERR_FILENO, pieces, 3);
 }
-
-#define LUMO_PLAYBACK_INSTANCES(T)                                          \
-    template T convert_sample<T>(float);                                    \
-    template void render_buffer<T>(PlaybackState&, std::span<T>, float);    \
-    template void playback_callback<T>(PlaybackState&, std::span<T>);
-
-LUMO_PLAYBACK_INSTANCES(std::int8_t)
-LUMO_PLAYBACK_INSTANCES(std::int16_t)
-LUMO_PLAYBACK_INSTANCES(std::int32_t)
-LUMO_PLAYBACK_INSTANCES(std::int64_t)
-LUMO_PLAYBACK_INSTANCES(std::uint8_t)
-LUMO_PLAYBACK_INSTANCES(std::uint16_t)
-LUMO_PLAYBACK_INSTANCES(std::uint32_t)
-LUMO_PLAYBACK_INSTANCES(std::uint64_t)
-LUMO_PLAYBACK_INSTANCES(float)
-LUMO_PLAYBACK_INSTANCES(double)
-
-#undef LUMO_PLAYBACK_INSTANCES
 
 }  // namespace lumo

@@ -4,6 +4,9 @@
 // and allocates nothing, takes no lock and makes no system call beyond reading the
 // monotonic clock: the mix buffer and the active list are sized when the state is made,
 // for the largest buffer the stream can deliver.
+//
+// Everything up to the mix is plain float arithmetic; the sample type of the output
+// matters only in the final conversion (show/sample_type.hpp).
 #pragma once
 
 #include <array>
@@ -14,13 +17,16 @@
 #include <string_view>
 #include <vector>
 
+#include "audio/audio.hpp"
 #include "core/points.hpp"
+#include "show/sample_type.hpp"
 #include "show/score.hpp"
 #include "wave/oscillator.hpp"
 
 namespace lumo {
 
-inline constexpr std::size_t kVoiceCount = 28;
+// Voice 0, the synth voice, then one voice for each figure.
+inline constexpr std::size_t kVoiceCount = kFigureCount + 1;
 
 // A point on the monotonic clock.
 struct MonotonicInstant {
@@ -53,15 +59,18 @@ PlaybackState make_playback_state(MonotonicInstant start,
                                   std::array<ChannelPair, kVoiceCount - 1> figures,
                                   std::shared_ptr<const Score> score, std::size_t max_samples);
 
-// The limited mix value v (in [-1, 1] or NaN) as a sample of T.
-template <class T> T convert_sample(float v);
-
 // Fills `out` with the show at show time `t`: the active events' voices mixed, limited
-// and converted.
-template <class T> void render_buffer(PlaybackState& state, std::span<T> out, float t);
+// and converted to the buffer's format.
+void render_buffer(PlaybackState& state, audio::OutputBuffer out, float t);
+
+template <class T> void render_buffer(PlaybackState& state, std::span<T> out, float t) {
+    render_buffer(state, audio::OutputBuffer{out.data(), out.size(), audio::sample_format_of<T>()}, t);
+}
 
 // One call of the data callback: render_buffer at the clock's show time.
-template <class T> void playback_callback(PlaybackState& state, std::span<T> out);
+template <class T> void playback_callback(PlaybackState& state, std::span<T> out) {
+    render_buffer(state, out, show_time(state.start, monotonic_now()));
+}
 
 // The error callback: "Error building output sound stream: " and the text, on stderr.
 void report_stream_error(std::string_view message);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "assets/assets.hpp"
+#include "core/clock.hpp"
 #include "core/fatal.hpp"
 #include "effects/blocks.hpp"
 #include "effects/notes.hpp"
@@ -36,103 +37,102 @@ PointList decode_clip(int number) {
     return std::move(decoded).value();
 }
 
-// Figures are numbered in rendering order; each one is split into its voice's two
-// channels as soon as it is made and then released, so a figure and its pair are never
-// held side by side for long.
-class Figures {
-public:
-    void add(int figure, const PointList& points) { pairs_[figure - 1] = split_channels(points); }
-    ChannelPair take(int figure) { return std::move(pairs_[figure - 1]); }
-
-private:
-    std::array<ChannelPair, kFigureCount> pairs_;
-};
+// Each figure is split into its voice's two channels as soon as it is made and then
+// released, so a figure and its pair are never held side by side for long.
+void add(PreparedShow& show, Figure figure, const PointList& points) {
+    show.voice_figures[static_cast<std::size_t>(voice_of(figure) - 1)] = split_channels(points);
+}
 
 }  // namespace
 
-PreparedShow prepare_show() {
-    Figures figures;
+PreparedShow prepare_show(RandomEngine& random) {
+    using enum Figure;
+    PreparedShow show;
     {
         const Model title1 = load_model(1);
-        figures.add(1, obj(72, title1, 1, kThirdDegree, 0, 0, 1.0f, 0.5f, 1.0f, kNoLowpass, kRepeat, 2));
+        add(show, Title1, obj(72, title1, 1, kThirdDegree, 0, 0, 1.0f, 0.5f, 1.0f, kNoLowpass, kRepeat, 2, random));
     }
     {
         const Model title2 = load_model(2);
-        figures.add(2, obj(72, title2, 1, kThirdDegree, 0, 0, 1.0f, 0.5f, 1.0f, kNoLowpass, kRepeat, 2));
+        add(show, Title2, obj(72, title2, 1, kThirdDegree, 0, 0, 1.0f, 0.5f, 1.0f, kNoLowpass, kRepeat, 2, random));
     }
     {
         const Model title3 = load_model(3);
-        figures.add(3, obj(72, title3, 1, kThirdDegree, 0, 0, 1.0f, 0.5f, 1.0f, kNoLowpass, kRepeat, 3));
+        add(show, Title3, obj(72, title3, 1, kThirdDegree, 0, 0, 1.0f, 0.5f, 1.0f, kNoLowpass, kRepeat, 3, random));
     }
-    for (int clip = 1; clip <= assets::kClipCount; ++clip) figures.add(3 + clip, decode_clip(clip));
-    figures.add(12, blocks(400));
+    add(show, Clip1, decode_clip(1));
+    add(show, Clip2, decode_clip(2));
+    add(show, Clip3, decode_clip(3));
+    add(show, Clip4, decode_clip(4));
+    add(show, Clip5, decode_clip(5));
+    add(show, Clip6, decode_clip(6));
+    add(show, Clip7, decode_clip(7));
+    add(show, Clip8, decode_clip(8));
+    add(show, Blocks, blocks(400, random));
     {
         const Model skull = load_model(4);
-        figures.add(13, obj(72, skull, 1, -kFifthDegree, 0, 0, 2.0f, 0.0f, 0.8f, kNoLowpass, kRepeat, 3));
+        add(show, SkullPoints,
+            obj(72, skull, 1, -kFifthDegree, 0, 0, 2.0f, 0.0f, 0.8f, kNoLowpass, kRepeat, 3, random));
     }
     {
         const Model turned_skull = load_model(5);
-        figures.add(14, obj(72, turned_skull, 1, kFifthDegree, 0, kFifthDegree, 2.0f, 0.0f, 0.8f, kNoLowpass,
-                            kRepeat, 3));
+        add(show, TurnedSkullPoints,
+            obj(72, turned_skull, 1, kFifthDegree, 0, kFifthDegree, 2.0f, 0.0f, 0.8f, kNoLowpass, kRepeat, 3, random));
     }
     {
         const Model logo = load_model(6);
-        figures.add(15, obj(72, logo, 3, 0, 0, 0, 1.0f, 3.0f, 0.0f, kNoLowpass, kRepeat, 0));
-        figures.add(16, obj(72, logo, 3, kTwoDegrees, kTwoDegrees, kTwoDegrees, 1.0f, 0.0f, 3.0f, kNoLowpass,
-                            kRepeat, 0));
+        add(show, LogoOutlineStill, obj(72, logo, 3, 0, 0, 0, 1.0f, 3.0f, 0.0f, kNoLowpass, kRepeat, 0, random));
+        add(show, LogoOutlineTumbling, obj(72, logo, 3, kTwoDegrees, kTwoDegrees, kTwoDegrees, 1.0f, 0.0f, 3.0f,
+                                           kNoLowpass, kRepeat, 0, random));
     }
     const Model figure = load_model(7);
-    figures.add(17, obj(72, figure, 3, kTwoDegrees, kHalfDegree, kHalfDegree, 1.0f, 0.0f, 0.8f, kNoLowpass,
-                        kRepeat, 0));
-    figures.add(18, obj(6, figure, 3, -kFourAndAHalfDegrees, kFourAndAHalfDegrees, 0, 1.0f, 1.0f, 0.0f,
-                        kNoLowpass, kRepeat, 0));
+    add(show, DetailedFigureOutline, obj(72, figure, 3, kTwoDegrees, kHalfDegree, kHalfDegree, 1.0f, 0.0f, 0.8f,
+                                         kNoLowpass, kRepeat, 0, random));
+    add(show, DetailedFigureFlip, obj(6, figure, 3, -kFourAndAHalfDegrees, kFourAndAHalfDegrees, 0, 1.0f, 1.0f,
+                                      0.0f, kNoLowpass, kRepeat, 0, random));
     const Model hand = load_model(8);
-    figures.add(19, obj(9, hand, 1, -kTwoDegrees, kTwoDegrees, 0, 1.0f, 5.0f, 0.0f, kNoLowpass, kRepeat, 2));
-    figures.add(20, obj(72, hand, 0, 0, 0, kHalfDegree, 1.0f, 1.0f, 5.0f, kNoLowpass, kRepeat, 3));
+    add(show, RaisedHandSpin,
+        obj(9, hand, 1, -kTwoDegrees, kTwoDegrees, 0, 1.0f, 5.0f, 0.0f, kNoLowpass, kRepeat, 2, random));
+    add(show, RaisedHandAboutOrigin,
+        obj(72, hand, 0, 0, 0, kHalfDegree, 1.0f, 1.0f, 5.0f, kNoLowpass, kRepeat, 3, random));
     {
         const Model small_figure = load_model(9);
-        figures.add(21, obj(144, small_figure, 1, -kTwoDegrees, 0, 0, 1.0f, 0.0f, 1.0f, kOpeningLowpass,
-                            kRepeat, 2));
-        figures.add(22, obj(144, small_figure, 3, kTwoDegrees, kHalfDegree, kHalfDegree, 1.0f, 0.0f, 0.8f,
-                            kNoLowpass, kRepeat, 0));
+        add(show, LowDetailPointsFiltered, obj(144, small_figure, 1, -kTwoDegrees, 0, 0, 1.0f, 0.0f, 1.0f,
+                                               kOpeningLowpass, kRepeat, 2, random));
+        add(show, LowDetailFigureOutline, obj(144, small_figure, 3, kTwoDegrees, kHalfDegree, kHalfDegree, 1.0f,
+                                              0.0f, 0.8f, kNoLowpass, kRepeat, 0, random));
     }
-    figures.add(23, obj(144, figure, 1, -kTwoDegrees, 0, 0, 1.0f, 1.0f, 1.0f, kOpeningLowpass, kRepeat, 2));
+    add(show, DetailedPointsFiltered,
+        obj(144, figure, 1, -kTwoDegrees, 0, 0, 1.0f, 1.0f, 1.0f, kOpeningLowpass, kRepeat, 2, random));
     {
         const Model turned_hand = load_model(10);
-        figures.add(24, obj(72, turned_hand, 2, 0, 0, -kHalfDegree, 1.0f, 1.0f, 5.0f, kNoLowpass, kRepeat, 3));
+        add(show, TurnedHandWireframe,
+            obj(72, turned_hand, 2, 0, 0, -kHalfDegree, 1.0f, 1.0f, 5.0f, kNoLowpass, kRepeat, 3, random));
     }
     const std::vector<Note> melody = make_melody();
     {
         const Model posed_figure = load_model(11);
-        figures.add(25, obj_note(75, melody, posed_figure, 0.7f));
+        add(show, MelodyFigure, obj_note(75, melody, posed_figure, 0.7f));
     }
     PointList closing;
     {
         const PointList long_hand =
-            obj(144, hand, 0, 0, -kThirdDegree, kTwoDegrees, 1.0f, 1.0f, 5.0f, kNoLowpass, kRepeat, 3);
-        figures.add(26, long_hand);
+            obj(144, hand, 0, 0, -kThirdDegree, kTwoDegrees, 1.0f, 1.0f, 5.0f, kNoLowpass, kRepeat, 3, random);
+        add(show, RaisedHandLong, long_hand);
         closing = closing_input(long_hand);
     }
-    figures.add(27, loppu(75, closing, melody, 1.0f));
-
-    PreparedShow show;
-    for (int voice = 1; voice <= static_cast<int>(kFigureCount); ++voice) {
-        show.voice_figures[voice - 1] = figures.take(figure_of_voice(voice));
-    }
+    add(show, ClosingFigure, loppu(75, closing, melody, 1.0f));
     show.score = make_score();
     return show;
 }
 
-PointList closing_input(const PointList& figure) {
-    constexpr std::size_t kSlice = 1920;
-    const std::size_t count = figure.size() < kSlice ? figure.size() : kSlice;
-    return PointList(figure.rbegin(), figure.rbegin() + static_cast<std::ptrdiff_t>(count));
+const ChannelPair& channels_of(const PreparedShow& show, Figure figure) {
+    return show.voice_figures[static_cast<std::size_t>(voice_of(figure) - 1)];
 }
 
-int figure_of_voice(int voice) {
-    static constexpr int figures[kFigureCount] = {12, 6,  7,  8,  4,  5,  9,  10, 11, 13, 15, 16, 17, 14,
-                                                  20, 19, 18, 21, 22, 23, 26, 25, 1,  2,  3,  24, 27};
-    return figures[checked_index(static_cast<std::size_t>(voice - 1), kFigureCount)];
+PointList closing_input(const PointList& figure) {
+    const std::size_t count = figure.size() < kSliceSamples ? figure.size() : kSliceSamples;
+    return PointList(figure.rbegin(), figure.rbegin() + static_cast<std::ptrdiff_t>(count));
 }
 
 }  // namespace lumo

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "show/catalogue.hpp"
 #include "wave/note.hpp"
 
 namespace lumo {
@@ -19,8 +20,21 @@ struct ScoreEvent {
 
 using Score = std::vector<ScoreEvent>;
 
+// The highest code that plays the synth voice; the figure voices' codes follow it.
+inline constexpr std::uint8_t kLastSynthCode = 5;
+static_assert(kLastSynthCode + kFigureCount <= 255, "every figure's code fits the 8-bit field");
+inline constexpr std::uint8_t kLastVoiceCode = kLastSynthCode + kFigureCount;
+
+// The code that plays `figure`.
+constexpr std::uint8_t voice_code(Figure figure) {
+    return static_cast<std::uint8_t>(kLastSynthCode + voice_of(figure));
+}
+
 // The score, shared by show preparation and the playback callback (the count is atomic).
 std::shared_ptr<const Score> make_score();
+
+// The events of the score that play `figure`, in score order.
+std::vector<ScoreEvent> events_playing(Figure figure);
 
 // The melody that the note-fitted figures follow.
 std::vector<Note> make_melody();

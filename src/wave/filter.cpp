@@ -2,12 +2,13 @@
 
 #include <cstddef>
 
+#include "core/clock.hpp"
+
 namespace lumo {
 
 namespace {
 
 constexpr float kPi = 3.1415927f;
-constexpr float kSampleInterval = 1.0416667e-5f;  // nearest float to 1 / 96000
 
 }  // namespace
 

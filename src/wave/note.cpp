@@ -7,13 +7,12 @@
 #include <cstdint>
 #include <utility>
 
+#include "core/clock.hpp"
 #include "core/convert.hpp"
 
 namespace lumo {
 
 namespace {
-
-constexpr float kSamplesPerSecond = 96000.0f;
 
 using enum NoteName;
 
@@ -88,7 +87,7 @@ std::optional<Note> find_note(std::int32_t octave, NoteName name) {
 PointList wave_to_length(std::int32_t octave, NoteName name, PointList wave) {
     const std::optional<Note> note = find_note(octave, name);
     if (!note) return wave;
-    const std::uint32_t target = saturating_cast<std::uint32_t>(kSamplesPerSecond / note->frequency);
+    const std::uint32_t target = saturating_cast<std::uint32_t>(kSampleRateFloat / note->frequency);
     const std::size_t n = wave.size();
     if (n == target) return wave;
     if (n < target) return stretch(wave, target);

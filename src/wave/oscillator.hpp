@@ -8,6 +8,8 @@
 #include <span>
 #include <vector>
 
+#include "core/clock.hpp"
+
 namespace lumo {
 
 enum class Waveform : std::uint8_t {
@@ -24,7 +26,7 @@ using Generator = float (*)(Oscillator&);
 
 struct Oscillator {
     std::vector<float> wave;
-    float sample_rate = 96000.0f;
+    float sample_rate = kSampleRateFloat;
     std::uint32_t index = 0;
     float frequency = 440.0f;
     Generator generator = nullptr;

@@ -21,9 +21,9 @@ private:
 
 }  // namespace
 
-FakeStreamRecord::FakeStreamRecord(StreamConfig stream_config, SampleFormat sample_format, DataCallback data,
-                                   ErrorCallback error, std::optional<Error> error_on_play)
-    : config(stream_config), format(sample_format), play_error(std::move(error_on_play)), data_(std::move(data)),
+FakeStreamRecord::FakeStreamRecord(StreamConfig asked, SampleFormat sample_format, DataCallback data,
+                                   ErrorCallback error, std::optional<Error> failure_of_play)
+    : config(asked), format(sample_format), play_error(std::move(failure_of_play)), data_(std::move(data)),
       error_(std::move(error)) {}
 
 void FakeStreamRecord::pump_into(OutputBuffer buffer) {

@@ -1,0 +1,59 @@
+// The scope model's internals, shared by its files: kernel tables, the beam's path and
+// the row bands threads split a picture into.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "core/points.hpp"
+#include "scope/scope.hpp"
+
+namespace lumo::scope_detail {
+
+// exp, sin and the Bessel function I₀ in double from their series, with + − × ÷ only (and
+// the exactly rounded sqrt): libm differs between platforms in the last bit, and the
+// pictures must not.
+double exp_series(double x);
+double sin_series(double x);
+double bessel_i0_series(double x);
+
+// d = exp(−1 / (fps · τ)), the glow a frame keeps of the frame before.
+float frame_decay(const ScopeSettings& settings);
+
+// The beam's positions in pixels (x right, y down) at the times first, first + 1/U, …,
+// end of the sample clock (U = oversampling): (end − first) × U + 1 points.
+PointList beam_path(const StereoSamples& samples, std::int64_t first, std::int64_t end,
+                    const ScopeSettings& settings);
+
+// Rows are dealt to threads in bands of this many, round robin, so a figure in one part of
+// the picture still keeps every thread busy.
+inline constexpr int kBandRows = 8;
+
+// Adds the segments of `path`, each carrying `energy`, to the rows of `glow` (size × size)
+// that belong to band `band` of `bands`, after scaling those rows by `keep`.
+void draw_path(std::span<float> glow, int size, std::span<const Point> path, float energy, float sigma_pixels,
+               float keep, int band, int bands);
+
+// Runs work(0) … work(bands − 1), one thread each; the calling thread takes band 0.  A
+// thread that cannot be started leaves its band to the caller.
+template <class Work> void run_bands(int bands, const Work& work) {
+    std::vector<std::thread> workers;
+    for (int band = 1; band < bands; ++band) {
+        try {
+            workers.emplace_back([&work, band] { work(band); });
+        } catch (const std::system_error&) {
+            work(band);
+        }
+    }
+    work(0);
+    for (std::thread& worker : workers) worker.join();
+}
+
+// The number of bands `settings` asks for: its threads, or one per core.
+int band_count(const ScopeSettings& settings);
+
+}  // namespace lumo::scope_detail
