@@ -85,7 +85,7 @@ TEST(Random, SeededRunsRepeatAndStayInRange) {
         const std::int64_t v = random_int(random, 1, 7);
         ASSERT_GE(v, 1);
         ASSERT_LE(v, 7);
-        ++seen[v];
+        ++seen[static_cast<std::size_t>(v)];
     }
     for (int v = 1; v <= 7; ++v) EXPECT_GT(seen[v], 800) << v;  // about 1000 each
 }

@@ -105,6 +105,19 @@ TEST(DrawPointsFloat, LongDrawingIsTruncated) {
     EXPECT_EQ(slice[1919].x, 383.0f / 100.0f);
 }
 
+// 65537 points repeated 65537 times: a drawing of 2^32 + 131073 samples, longer than the
+// slice.  Counted in a 32-bit size_t it would be 131073 long and start again there.
+TEST(DrawPointsFloat, DrawingLongerThanA32BitCountDoesNotWrap) {
+    PointList drawing(65537, Point{0, 0});
+    drawing[1] = {100, 100};
+    const PointList slice = draw_points_float(std::move(drawing), 65537, 2.0f);
+    ASSERT_EQ(slice.size(), 192000u);
+    EXPECT_EQ(slice[65536], (Point{0, 0}));
+    EXPECT_EQ(slice[65537], (Point{1, 1}));
+    EXPECT_EQ(slice[131073], (Point{1, 1}));
+    EXPECT_EQ(slice[131074], (Point{0, 0}));
+}
+
 TEST(DrawPointsFloat, EmptyCases) {
     EXPECT_TRUE(draw_points_float({}, 2, 0.02f).empty());
     EXPECT_TRUE(draw_points_float({{1, 1}}, 0, 0.02f).empty());
