@@ -7,9 +7,11 @@
 
 #include <cstddef>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/error.hpp"
 #include "core/points.hpp"
 #include "image/image.hpp"
 
@@ -32,6 +34,16 @@ void draw_phosphor(LightImage& image, int left, int top, int size, std::span<con
 
 // `text` in the 5 × 7 font, one character every six pixels.
 void draw_text(LightImage& image, int left, int top, std::string_view text);
+
+// `text` in the 5 × 7 font straight into an 8-bit picture, in one grey level.
+void draw_text(RgbImage& image, int left, int top, std::string_view text, std::uint8_t level = 230);
+
+// `picture` copied into `image` with its top left corner at (left, top); what falls outside
+// is cut off.
+void paste(RgbImage& image, const RgbImage& picture, int left, int top);
+
+// `image` as a PNG file at `path`, complete or not at all.
+Status write_picture(const RgbImage& image, const std::string& path);
 
 // Brightness saturates softly and keeps its hue, so dense and sparse drawings both stay
 // readable and a bright trace stays green.
