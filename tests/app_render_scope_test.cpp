@@ -41,8 +41,8 @@ TEST(RenderScope, AFigureAloneIsItsShareOfTheMix) {
     EXPECT_TRUE(std::any_of(clip.begin(), clip.end(), [](float v) { return v != 0.0f; }));
 }
 
-// Three instants for a figure the score plays, none for one it never plays, each the end
-// of a whole frame (1/30 s) inside one of the figure's events.
+// Three instants for a figure the score plays, none for one it never plays, each a frame
+// (1/30 s) or more inside one of the figure's events.
 TEST(RenderScope, TheSheetLooksAtEveryPlayedFigureWhileItSounds) {
     for (const FigureEntry& entry : kFigures) {
         const std::vector<ScoreEvent> events = events_playing(entry.figure);
@@ -51,7 +51,7 @@ TEST(RenderScope, TheSheetLooksAtEveryPlayedFigureWhileItSounds) {
         EXPECT_TRUE(std::is_sorted(instants.begin(), instants.end())) << entry.description;
         for (const double t : instants) {
             EXPECT_TRUE(std::any_of(events.begin(), events.end(), [&](const ScoreEvent& e) {
-                return e.start + 1.0 / 30.0 <= t + 1e-9 && t <= e.end;
+                return e.start + 1.0 / 30.0 <= t + 1e-9 && t <= e.end - 1.0 / 30.0 + 1e-9;
             })) << entry.description << " at " << t;
         }
     }

@@ -93,8 +93,9 @@ std::vector<double> sheet_instants(Figure figure) {
     for (const ScoreEvent& event : events) total += static_cast<double>(event.end) - event.start;
     std::vector<double> instants;
     if (!(total > 0.0)) return instants;
-    // A frame ends at its instant; it shows the figure only once the figure has sounded
-    // for a whole frame.
+    // A frame ends at its instant: it shows the figure alone once the figure has sounded
+    // for a whole frame, and the voices after the event are a buffer or so away from its
+    // end, so the frame keeps clear of both edges.
     const double frame = 1.0 / ScopeSettings{}.fps;
     for (int i = 0; i < kInstants; ++i) {
         double left = total * (2 * i + 1) / (2 * kInstants);
@@ -104,9 +105,12 @@ std::vector<double> sheet_instants(Figure figure) {
                 left -= length;
                 continue;
             }
-            const double at = std::clamp(event.start + left, std::min<double>(event.start + frame, event.end),
-                                         static_cast<double>(event.end));
-            instants.push_back(std::round(at * 1000.0) / 1000.0);
+            // Milliseconds, rounded inwards at the limits.
+            const double start = event.start, end = event.end;
+            const double lo = std::ceil((start + frame) * 1000.0), hi = std::floor((end - frame) * 1000.0);
+            const double at = lo <= hi ? std::clamp(std::round((start + left) * 1000.0), lo, hi)
+                                       : std::round((start + end) * 500.0);
+            instants.push_back(at / 1000.0);
             break;
         }
     }

@@ -14,8 +14,8 @@
 namespace lumo {
 
 // Instants (show seconds, to the millisecond) at which to look at `figure`: the middles of
-// the thirds of the time the score plays it, each at least a frame into its event.  None
-// for a figure the score never plays.
+// the thirds of the time the score plays it, each at least a frame from the edges of its
+// event.  None for a figure the score never plays.
 std::vector<double> sheet_instants(Figure figure);
 
 // The sheet as a PNG at options.path.
