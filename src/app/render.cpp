@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "app/render_encoder.hpp"
 #include "app/render_figure_files.hpp"
 #include "app/render_files.hpp"
 #include "app/render_options.hpp"
@@ -10,7 +11,6 @@
 #include "app/render_scope.hpp"
 #include "app/render_scope_sheet.hpp"
 #include "app/render_video.hpp"
-#include "app/render_encoder.hpp"
 #include "app/render_wav.hpp"
 #include "core/random.hpp"
 #include "show/prepare.hpp"

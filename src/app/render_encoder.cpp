@@ -24,8 +24,8 @@ namespace {
 // into place never overwrites the other; closed in the encoder when it starts.
 constexpr int kFirstPipeDescriptor = 10;
 
-// A picture is about a megabyte: a pipe that holds one lets lumo-render make the next
-// while the encoder reads.  (Best effort: the system may allow less.)
+// A 600 × 600 picture is about a megabyte: a pipe that holds most of one lets lumo-render
+// make the next while the encoder reads.  (Best effort: the system may allow less.)
 constexpr int kPipeBytes = 1 << 20;
 
 Error system_error(const std::string& what, int error) { return Error(what + ": " + std::strerror(error)); }

@@ -3,7 +3,8 @@
 // Each file is written under a hidden temporary name in its own directory
 // (".NAME.XXXXXX", shortened to fit the name limit) and renamed into place once complete.
 // The temporary is removed when writing fails, and when SIGINT or SIGTERM stops the
-// program (which also ends a helper program that writes it, such as ffmpeg).  Errors name the path and the operating system's reason.
+// program, which also ends a helper program that writes it (ffmpeg).  Errors name the path
+// and the operating system's reason.
 #pragma once
 
 #include <signal.h>

@@ -127,17 +127,12 @@ constexpr ValueOption kValueOptions[] = {
      }},
 };
 
-bool ends_with(std::string_view text, std::string_view end) {
-    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
-
 // What each mode needs beyond its flag, checked once every option is read.
-Status check_mode_needs(const RenderOptions& options, const std::vector<std::string_view>& given) {
-    for (std::string_view flag : given) {
-        const auto* option = std::find_if(std::begin(kValueOptions), std::end(kValueOptions),
-                                          [&](const ValueOption& o) { return o.flag == flag; });
+Status check_mode_needs(const RenderOptions& options, const std::vector<const ValueOption*>& given) {
+    for (const ValueOption* option : given) {
         if ((option->modes & modes({options.mode})) == 0) {
-            return usage_error(std::string(flag) + " does not go with " + std::string(render_mode_info(options.mode).flag));
+            return usage_error(std::string(option->flag) + " does not go with " +
+                               std::string(render_mode_info(options.mode).flag));
         }
     }
     switch (options.mode) {
@@ -145,7 +140,7 @@ Status check_mode_needs(const RenderOptions& options, const std::vector<std::str
             if (options.at.empty()) return usage_error("--scope needs the times to show: --at T[,T…]");
             break;
         case RenderMode::Video:
-            if (!ends_with(options.path, ".mp4") && !ends_with(options.path, ".mkv")) {
+            if (!options.path.ends_with(".mp4") && !options.path.ends_with(".mkv")) {
                 return usage_error("--video writes a .mp4 or a .mkv file, not \"" + options.path + "\"");
             }
             // H.264 in 4:2:0 keeps colour for pairs of pixels.
@@ -185,7 +180,7 @@ const RenderModeInfo& render_mode_info(RenderMode mode) {
 Result<RenderOptions> parse_render_options(std::span<const std::string> args) {
     RenderOptions options;
     bool have_mode = false;
-    std::vector<std::string_view> given;
+    std::vector<const ValueOption*> given;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& flag = args[i];
         const auto* mode = std::find_if(std::begin(kRenderModes), std::end(kRenderModes),
@@ -208,7 +203,7 @@ Result<RenderOptions> parse_render_options(std::span<const std::string> args) {
         } else if (Status read = option->read(options, value); !read) {
             return read.error();
         } else {
-            given.push_back(option->flag);
+            given.push_back(option);
         }
     }
     if (!have_mode) return usage_error("nothing to render");

@@ -23,8 +23,6 @@ static_assert(std::endian::native == std::endian::little, "ffmpeg reads the samp
 
 constexpr std::size_t kFrameBytes = kChannels * sizeof(float);
 
-bool is_mkv(const std::string& path) { return path.size() >= 4 && path.compare(path.size() - 4, 4, ".mkv") == 0; }
-
 // Which stretches of the show the video needs, in sample numbers.
 struct VideoSpan {
     ScopeSettings settings;
@@ -155,7 +153,7 @@ std::vector<std::string> video_encoder_arguments(const RenderOptions& options, c
         // A thin bright trace on black needs a low CRF to stay sharp; 4:2:0 is what every
         // player plays.
         "-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p"};
-    if (is_mkv(options.path)) {
+    if (options.path.ends_with(".mkv")) {
         // Lossless to 24 bits at the show's own rate: the sound can drive a real scope.
         for (const char* a : {"-c:a", "flac", "-sample_fmt", "s32", "-f", "matroska"}) arguments.emplace_back(a);
     } else {
