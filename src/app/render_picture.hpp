@@ -1,8 +1,10 @@
-// How lumo-render draws figures: as a scope's phosphor would show them, with labels in a
-// small pixel font, one figure as a strip of six slices and the whole show on one sheet.
+// How lumo-render draws pictures.  --png draws each figure's own wavetable as sharp dots
+// with a faint trace between them, one figure as a strip of six slices and all of them on
+// one sheet; the scope views (render_scope*) take their frames from src/scope/ and share
+// the labels in a small pixel font, the pasting and the PNG files.
 //
-// Drawing adds light (linear, three floats a pixel) so that traces build up where the
-// beam dwells; to_rgb tones the light into an 8-bit picture at the end.
+// --png's drawing adds light (linear, three floats a pixel) so that traces build up where
+// the beam dwells; to_rgb tones the light into an 8-bit picture at the end.
 #pragma once
 
 #include <cstddef>
