@@ -1,5 +1,6 @@
 #include "app/render_html.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -7,7 +8,7 @@
 #include <vector>
 
 #include "app/render_files.hpp"
-#include "app/render_wav.hpp"
+#include "app/render_mix.hpp"
 #include "core/clock.hpp"
 #include "show/catalogue.hpp"
 #include "show/score.hpp"
@@ -53,7 +54,7 @@ Status write_text(const std::string& path, std::string_view text) {
 
 // One second of sound a line: each line decodes on its own, and no string in the page is
 // larger than half a megabyte.
-Status write_audio_script(PreparedShow show, const RenderOptions& options, const std::string& path) {
+Status write_audio_script(PreparedShow show, double seconds, const std::string& path) {
     constexpr std::size_t kLineBytes = kSampleRate * kChannels * sizeof(std::int16_t);
     static_assert(kLineBytes % 3 == 0, "whole lines concatenate to the whole base64 text");
     return write_file_replacing(path, [&](const PendingFile& file) -> Status {
@@ -72,19 +73,25 @@ Status write_audio_script(PreparedShow show, const RenderOptions& options, const
             line.clear();
             return write_all(file, {reinterpret_cast<const unsigned char*>(text.data()), text.size()});
         };
-        Status rendered = render_show_buffers<std::int16_t>(
-            std::move(show), options.seconds, options.buffer_frames, [&](std::span<const std::int16_t> out) -> Status {
-                for (const std::int16_t sample : out) {
-                    const auto bits = static_cast<std::uint16_t>(sample);
-                    line.push_back(static_cast<unsigned char>(bits & 0xFF));
-                    line.push_back(static_cast<unsigned char>(bits >> 8));
-                    if (line.size() == kLineBytes) {
-                        if (Status written = flush(); !written) return written;
-                    }
+        // What --wav --format s16 writes: the same mix, in the same buffers.
+        OfflineMix mix = make_offline_mix(std::move(show));
+        std::vector<std::int16_t> buffer(static_cast<std::size_t>(mix.buffer_frames) * kChannels);
+        const auto total_frames = static_cast<std::uint64_t>(std::llround(seconds * kSampleRate));
+        for (std::uint64_t done = 0; done < total_frames;) {
+            const std::size_t frames =
+                static_cast<std::size_t>(std::min<std::uint64_t>(mix.buffer_frames, total_frames - done));
+            std::span<std::int16_t> out(buffer.data(), frames * kChannels);
+            mix_next<std::int16_t>(mix, out);
+            for (const std::int16_t sample : out) {
+                const auto bits = static_cast<std::uint16_t>(sample);
+                line.push_back(static_cast<unsigned char>(bits & 0xFF));
+                line.push_back(static_cast<unsigned char>(bits >> 8));
+                if (line.size() == kLineBytes) {
+                    if (Status written = flush(); !written) return written;
                 }
-                return {};
-            });
-        if (!rendered) return rendered;
+            }
+            done += frames;
+        }
         if (!line.empty()) {
             if (Status written = flush(); !written) return written;
         }
@@ -155,11 +162,12 @@ std::string show_script(std::optional<std::uint64_t> seed, double seconds) {
 
 Status write_html(PreparedShow show, const RenderOptions& options) {
     const std::filesystem::path directory(options.path);
-    if (Status written = write_audio_script(std::move(show), options, (directory / "show-audio.js").string());
+    const double seconds = wav_seconds(options);
+    if (Status written = write_audio_script(std::move(show), seconds, (directory / "show-audio.js").string());
         !written) {
         return written;
     }
-    if (Status written = write_text((directory / "show.js").string(), show_script(options.seed, options.seconds));
+    if (Status written = write_text((directory / "show.js").string(), show_script(options.seed, seconds));
         !written) {
         return written;
     }

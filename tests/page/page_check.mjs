@@ -2,8 +2,7 @@
 // the file system at #t=3.0, #t=20.5 and #t=137.0, and each screenshot must show what
 // lumo-render --scope draws for the same time and seed.
 //
-// usage: node --experimental-websocket page_check.mjs CHROMIUM LUMO_RENDER SCOPE_RENDER WEB_DIR WORK_DIR
-//   SCOPE_RENDER takes "--scope DIR --at T,… --seed N" and writes DIR/scope-T.png (600 px).
+// usage: node --experimental-websocket page_check.mjs CHROMIUM LUMO_RENDER WEB_DIR WORK_DIR
 // Exit status 0: passed; 1: failed; 77: no Chromium here (skipped).
 //
 // Speaks the DevTools protocol over Node's own WebSocket: nothing to install but Chromium.
@@ -13,7 +12,7 @@ import path from "node:path";
 import { pathToFileURL } from "node:url";
 import zlib from "node:zlib";
 
-const [chromium, lumoRender, scopeRender, webDir, workDir] = process.argv.slice(2);
+const [chromium, lumoRender, webDir, workDir] = process.argv.slice(2);
 const TIMES = ["3.000", "20.500", "137.000"];
 const SEED = "1";
 const SIZE = 600;  // lumo-render --scope's default size; the page's canvas is made this size
@@ -259,7 +258,7 @@ async function main() {
       fail(`${name} as lumo-render writes it is not web/${name}: rebuild lumo-render`);
     }
   }
-  run(scopeRender, ["--scope", referenceDir, "--at", TIMES.join(","), "--seed", SEED]);
+  run(lumoRender, ["--scope", referenceDir, "--at", TIMES.join(","), "--seed", SEED]);
 
   const profile = path.join(workDir, "profile");
   const { browser, endpoint } = await launch(profile);
