@@ -29,6 +29,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+constexpr char kBase64Digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
 std::vector<std::byte> read_file(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -260,6 +262,55 @@ TEST_F(RenderProgram, PicturesOfEveryFigureAndTheSheet) {
     EXPECT_TRUE(fs::exists(directory_ / "show.png"));
     EXPECT_TRUE(fs::exists(directory_ / "figure-01.png"));
     EXPECT_TRUE(fs::exists(directory_ / "figure-27.png"));
+}
+
+std::vector<std::byte> from_base64(std::string_view text) {
+    std::vector<std::byte> bytes;
+    std::uint32_t bits = 0;
+    int count = 0;
+    for (const char c : text) {
+        const char* digit = std::strchr(kBase64Digits, c);
+        if (c == '=' || digit == nullptr) break;
+        bits = (bits << 6) | static_cast<std::uint32_t>(digit - kBase64Digits);
+        if ((count += 6) >= 8) bytes.push_back(static_cast<std::byte>((bits >> (count -= 8)) & 0xFF));
+    }
+    return bytes;
+}
+
+// The page's sound is what --wav --format s16 writes, one second a string; its own files
+// are the ones in web/, and a folder is the same for the same seed.
+TEST_F(RenderProgram, ThePageCarriesTheSixteenBitShow) {
+    const fs::path page = directory_ / "page";
+    ASSERT_EQ(run("--html " + page.string() + " --seconds 1.5 --seed 5"), 0);
+    ASSERT_EQ(run("--wav " + (directory_ / "show.wav").string() + " --seconds 1.5 --format s16 --seed 5"), 0);
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(page)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"index.html", "scope.css", "scope.js", "show-audio.js", "show.js"}));
+    for (const char* name : {"index.html", "scope.css", "scope.js"}) {
+        EXPECT_TRUE(read_file(page / name) == read_file(fs::path(LUMO_SOURCE_DIR) / "web" / name)) << name;
+    }
+
+    const std::vector<std::byte> script = read_file(page / "show-audio.js");
+    const std::string text(reinterpret_cast<const char*>(script.data()), script.size());
+    std::vector<std::byte> samples;
+    int lines = 0;
+    for (std::size_t at = text.find("\n\""); at != std::string::npos; at = text.find("\n\"", at + 1)) {
+        const std::size_t begin = at + 2;
+        const std::vector<std::byte> line = from_base64(std::string_view(text).substr(begin, text.find('"', begin) - begin));
+        EXPECT_EQ(line.size(), lines == 0 ? 384'000u : 192'000u);
+        samples.insert(samples.end(), line.begin(), line.end());
+        ++lines;
+    }
+    EXPECT_EQ(lines, 2);
+    const std::vector<std::byte> wav = read_file(directory_ / "show.wav");
+    ASSERT_GE(wav.size(), samples.size());
+    EXPECT_TRUE(std::equal(samples.begin(), samples.end(), wav.end() - static_cast<std::ptrdiff_t>(samples.size())));
+
+    ASSERT_EQ(run("--html " + (directory_ / "again").string() + " --seconds 1.5 --seed 5"), 0);
+    for (const char* name : {"show.js", "show-audio.js"}) {
+        EXPECT_TRUE(read_file(page / name) == read_file(directory_ / "again" / name)) << name;
+    }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "app/render.hpp"
 #include "app/render_files.hpp"
+#include "app/render_html.hpp"
 #include "app/render_options.hpp"
 
 namespace lumo {
@@ -42,6 +43,7 @@ TEST(RenderOptions, DefaultsAndEveryOption) {
     EXPECT_EQ(parse({"--figures", "out"}).value().mode, RenderMode::Figures);
     EXPECT_EQ(parse({"--png", "out"}).value().mode, RenderMode::Pictures);
     EXPECT_EQ(parse({"--scope-sheet", "s.png"}).value().mode, RenderMode::ScopeSheet);
+    EXPECT_EQ(parse({"--html", "out"}).value().mode, RenderMode::Html);
 
     const Result<RenderOptions> scope = parse({"--scope", "out", "--at", "20.25,3,0", "--size", "120"});
     ASSERT_TRUE(scope.ok());
@@ -54,6 +56,20 @@ TEST(RenderOptions, DefaultsAndEveryOption) {
     EXPECT_EQ(video.value().size, 600);
     EXPECT_EQ(video_frames(video.value()), 60 * 60);
     EXPECT_EQ(video_frames(parse({"--video", "v.mp4", "--seconds", "2"}).value()), 60);
+}
+
+// The page decodes the show's sound from base64: every length of tail, and the two
+// characters past the letters and digits.
+TEST(RenderHtml, Base64AsRfc4648HasIt) {
+    const auto encoded = [](std::string_view text) {
+        return base64({reinterpret_cast<const unsigned char*>(text.data()), text.size()});
+    };
+    EXPECT_EQ(encoded(""), "");
+    EXPECT_EQ(encoded("f"), "Zg==");
+    EXPECT_EQ(encoded("fo"), "Zm8=");
+    EXPECT_EQ(encoded("foo"), "Zm9v");
+    EXPECT_EQ(encoded("foobar"), "Zm9vYmFy");
+    EXPECT_EQ(encoded("\xfb\xff\xbf"), "+/+/");
 }
 
 TEST(RenderOptions, RefusesWhatItCannotDo) {

@@ -6,6 +6,7 @@
 #include "app/render_encoder.hpp"
 #include "app/render_figure_files.hpp"
 #include "app/render_files.hpp"
+#include "app/render_html.hpp"
 #include "app/render_options.hpp"
 #include "app/render_png.hpp"
 #include "app/render_scope.hpp"
@@ -42,6 +43,7 @@ Status write_output(PreparedShow show, const RenderOptions& options) {
         case RenderMode::Scope: return write_scope_frames(std::move(show), options);
         case RenderMode::ScopeSheet: return write_scope_sheet(std::move(show), options);
         case RenderMode::Video: return write_video(std::move(show), options);
+        case RenderMode::Html: return write_html(std::move(show), options);
     }
     return {};
 }

@@ -58,7 +58,7 @@ struct ValueOption {
 };
 
 constexpr ValueOption kValueOptions[] = {
-    {"--seconds", modes({RenderMode::Wav, RenderMode::Video}),
+    {"--seconds", modes({RenderMode::Wav, RenderMode::Video, RenderMode::Html}),
      [](RenderOptions& options, const std::string& value) -> Status {
          const Result<double> seconds = parse_seconds("--seconds", value);
          if (!seconds) return seconds.error();

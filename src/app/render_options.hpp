@@ -17,7 +17,7 @@
 
 namespace lumo {
 
-enum class RenderMode { Wav, Figures, Pictures, Scope, ScopeSheet, Video };
+enum class RenderMode { Wav, Figures, Pictures, Scope, ScopeSheet, Video, Html };
 
 // What the path after a mode's flag names: checked (or created) before the show is prepared.
 enum class RenderTarget { File, Directory };
@@ -38,6 +38,7 @@ inline constexpr RenderModeInfo kRenderModes[] = {
     {RenderMode::ScopeSheet, "--scope-sheet", RenderTarget::File, "--scope-sheet FILE.png [--seed N]"},
     {RenderMode::Video, "--video", RenderTarget::File,
      "--video FILE.mp4|FILE.mkv [--from S] [--seconds S] [--fps 30|60] [--size PX] [--seed N]"},
+    {RenderMode::Html, "--html", RenderTarget::Directory, "--html DIR [--seconds S] [--seed N]"},
 };
 
 const RenderModeInfo& render_mode_info(RenderMode mode);
@@ -55,7 +56,7 @@ struct RenderOptions {
     RenderMode mode = RenderMode::Wav;
     std::string path;                    // the file or directory the mode writes
     std::optional<std::uint64_t> seed;   // absent: seeded from the operating system
-    // --wav, --video
+    // --wav, --video, --html
     std::optional<double> seconds;       // absent: the whole show (from --from on)
     // --wav
     std::uint32_t buffer_frames = kRenderBufferFrames;

@@ -1,0 +1,957 @@
+// lumo on a scope: the show's sound played through WebAudio and drawn, as it is heard, the
+// way lumo-render --scope draws it (src/scope/scope.hpp has the model and its reasons; the
+// passes below follow it step for step, so the page and the PNGs agree).
+//
+//  1. Reconstruction, on the CPU: the samples of the frame, ×8 by the same Kaiser-windowed
+//     sinc, into a path of points.
+//  2. Beam: one quad per step of the path, reaching 4σ around it (steps along which the
+//     beam moves evenly are merged into one), all drawn in one call; each pixel gets the
+//     Gaussian spot integrated along the segment (erf), added into a float glow texture.
+//  3. Persistence: before a frame adds its light the glow is multiplied by
+//     d = exp(−Δ/τ), Δ the time the frame covers, and the frame's segments share 1 − d of a
+//     frame's light; so any frame rate shows the same picture.
+//  4. Bloom: the glow averaged over f × f blocks, blurred by a separable Gaussian.
+//  5. Tone map: v = exposure (glow + bloom · halo), c = v k / (1 + v k) per channel, √c.
+//
+// show.js (LUMO_SHOW) and show-audio.js (LUMO_AUDIO) come from lumo-render --html.
+"use strict";
+
+(function () {
+  const RATE = 96000;
+  const CHANNELS = 2;
+
+  // The scope's constants and defaults, as in src/scope/scope.hpp.
+  const MODEL = {
+    filterLobes: 8,
+    filterShape: 7.0,
+    narrowestSpot: 0.5,
+    shortSegment: 1.0,
+    beamReach: 4.0,
+    colour: [0.06, 1.0, 0.16],
+    beamSigma: 0.002,
+    bloom: 0.05,
+    bloomSigma: 0.015,
+    oversampling: 8,
+    persistence: 0.01,
+    exposure: 0.08,
+    // A still frame is what lumo-render --scope draws: 1/30 s after a dark screen's lead-in.
+    stillFps: 30,
+  };
+  // A frame that comes late (a slow renderer, a hidden tab) draws only the sound of the
+  // last four time constants before it, at least 1/60 s and at most 1/4 s: older light
+  // would have faded below 2% anyway, so it looks like a frame of a fast renderer.
+  function longestFrame(persistence) {
+    return Math.round(Math.min(RATE / 4, Math.max(RATE / 60, 4 * persistence * RATE)));
+  }
+
+  const root = document.documentElement;
+  const canvas = document.getElementById("screen");
+  const message = document.getElementById("message");
+  const ui = {
+    play: document.getElementById("play"),
+    clock: document.getElementById("clock"),
+    playing: document.getElementById("playing"),
+    timeline: document.getElementById("timeline"),
+    lanes: document.getElementById("lanes"),
+    playhead: document.getElementById("playhead"),
+    persistence: document.getElementById("persistence"),
+    persistenceValue: document.getElementById("persistence-value"),
+    brightness: document.getElementById("brightness"),
+    brightnessValue: document.getElementById("brightness-value"),
+    fullscreen: document.getElementById("fullscreen"),
+  };
+
+  function say(text) {
+    message.textContent = text;
+    message.hidden = false;
+  }
+
+  // ---- The show's sound ------------------------------------------------------------------
+
+  // Interleaved 16-bit samples from the base64 lines, one second each.
+  function decodeAudio(lines) {
+    const chunks = lines.map((line) => {
+      if (typeof Uint8Array.fromBase64 === "function") return Uint8Array.fromBase64(line);
+      const text = atob(line);
+      const bytes = new Uint8Array(text.length);
+      for (let i = 0; i < text.length; ++i) bytes[i] = text.charCodeAt(i);
+      return bytes;
+    });
+    const total = chunks.reduce((sum, chunk) => sum + chunk.length, 0);
+    const samples = new Int16Array(total >> 1);
+    const littleEndian = new Uint8Array(new Uint16Array([1]).buffer)[0] === 1;
+    let at = 0;
+    for (const chunk of chunks) {
+      if (littleEndian) {
+        samples.set(new Int16Array(chunk.buffer, chunk.byteOffset, chunk.length >> 1), at);
+      } else {
+        const view = new DataView(chunk.buffer, chunk.byteOffset, chunk.length);
+        for (let i = 0; i < chunk.length >> 1; ++i) samples[at + i] = view.getInt16(2 * i, true);
+      }
+      at += chunk.length >> 1;
+    }
+    return samples;
+  }
+
+  if (typeof LUMO_SHOW === "undefined" || typeof LUMO_AUDIO === "undefined") {
+    root.dataset.state = "error";
+    say("The show's files (show.js, show-audio.js) are missing beside this page. lumo-render --html DIR writes them.");
+    return;
+  }
+  const show = LUMO_SHOW;
+  const scriptsLoaded = performance.now();
+  const pcm = decodeAudio(LUMO_AUDIO);
+  const decoded = performance.now();
+  window.LUMO_AUDIO = null;  // the decoded copy is all the page needs
+  const totalFrames = pcm.length / CHANNELS;
+
+  // ---- Reconstruction --------------------------------------------------------------------
+
+  function besselI0(x) {
+    const half = x * 0.5;
+    let term = 1.0;
+    let sum = 1.0;
+    for (let k = 1; k < 200 && term > sum * 1e-18; ++k) {
+      term = term * (half / k) * (half / k);
+      sum = sum + term;
+    }
+    return sum;
+  }
+
+  function reconstructionKernel(x) {
+    const a = MODEL.filterLobes;
+    if (x === 0) return 1.0;
+    if (x <= -a || x >= a || x === Math.floor(x)) return 0.0;
+    const r = x / a;
+    return (Math.sin(Math.PI * x) / (Math.PI * x)) * besselI0(MODEL.filterShape * Math.sqrt(1 - r * r)) /
+      besselI0(MODEL.filterShape);
+  }
+
+  const TAPS = 2 * MODEL.filterLobes;
+  // weights[p · TAPS + k]: sample n + k − a + 1's weight at time n + p/U; each phase sums to 1.
+  const weights = (function () {
+    const u = MODEL.oversampling;
+    const w = new Float32Array(u * TAPS);
+    for (let p = 0; p < u; ++p) {
+      const raw = [];
+      let sum = 0;
+      for (let k = 0; k < TAPS; ++k) {
+        raw.push(reconstructionKernel(p / u - (k - MODEL.filterLobes + 1)));
+        sum += raw[k];
+      }
+      for (let k = 0; k < TAPS; ++k) w[p * TAPS + k] = raw[k] / sum;
+    }
+    return w;
+  })();
+
+  // Before the show and after its end the beam rests at the centre, as on a silent output.
+  function sample(n, channel) {
+    return n >= 0 && n < totalFrames ? pcm[n * CHANNELS + channel] / 32768 : 0;
+  }
+
+  // The beam's path from sample `first` to `end` in pixels of a size × size screen, y up:
+  // (end − first) × U + 1 points, x and y interleaved.
+  function beamPath(first, end, size, into) {
+    const u = MODEL.oversampling;
+    const count = end - first;
+    const windowX = new Float32Array(count + TAPS);
+    const windowY = new Float32Array(count + TAPS);
+    for (let i = 0; i < count + TAPS; ++i) {
+      const n = first - MODEL.filterLobes + 1 + i;
+      windowX[i] = sample(n, 0);
+      windowY[i] = sample(n, 1);
+    }
+    const points = count * u + 1;
+    const path = into && into.length >= points * 2 ? into : new Float32Array(points * 2);
+    const half = size * 0.5;
+    let out = 0;
+    for (let n = 0; n <= count; ++n) {
+      const phases = n === count ? 1 : u;
+      for (let p = 0; p < phases; ++p) {
+        const w = p * TAPS;
+        let x = 0;
+        let y = 0;
+        for (let k = 0; k < TAPS; ++k) {
+          x += windowX[n + k] * weights[w + k];
+          y += windowY[n + k] * weights[w + k];
+        }
+        path[out++] = (x + 1) * half;
+        path[out++] = (y + 1) * half;
+      }
+    }
+    return path;
+  }
+
+  // Steps of the path along which the beam moves at an even speed are drawn as one segment
+  // carrying their energy: the same light (each point stays within MERGE_TOLERANCE σ of
+  // where the merged segment puts it, a few 0.1% of a trace's brightness), for a fraction
+  // of the quads where the beam dwells or moves slowly, which is most of the show.
+  const MERGE_TOLERANCE = 0.1;
+  const LONGEST_MERGE = 256;
+
+  // Segments as two texels each, (x₀, y₀, x₁, y₁) and (steps, 0, 0, 0), from the path's points.
+  function mergeSegments(path, points, sigma, into) {
+    const out = into && into.length >= (points - 1) * 8 ? into : new Float32Array(Math.max(1, points - 1) * 8);
+    const tolerance = MERGE_TOLERANCE * sigma;
+    const tolerance2 = tolerance * tolerance;
+    let count = 0;
+    let s = 0;
+    while (s < points - 1) {
+      const sx = path[2 * s], sy = path[2 * s + 1];
+      const vx = path[2 * s + 2] - sx, vy = path[2 * s + 3] - sy;
+      // Extend while every point stays within the tolerance of the first step's motion.
+      let e = s + 1;
+      while (e + 1 < points && e + 1 - s <= LONGEST_MERGE) {
+        const k = e + 1 - s;
+        const dx = path[2 * (e + 1)] - (sx + k * vx);
+        const dy = path[2 * (e + 1) + 1] - (sy + k * vy);
+        if (dx * dx + dy * dy > tolerance2) break;
+        ++e;
+      }
+      out[count * 8] = sx;
+      out[count * 8 + 1] = sy;
+      out[count * 8 + 2] = path[2 * e];
+      out[count * 8 + 3] = path[2 * e + 1];
+      out[count * 8 + 4] = e - s;
+      ++count;
+      s = e;
+    }
+    return { segments: out, count };
+  }
+
+  // ---- The GPU pipeline ------------------------------------------------------------------
+
+  const FULL_SCREEN_VERTEX = `#version 300 es
+    void main() {
+      vec2 p = vec2(float((gl_VertexID << 1) & 2), float(gl_VertexID & 2));
+      gl_Position = vec4(p * 2.0 - 1.0, 0.0, 1.0);
+    }`;
+
+  // Multiplies the glow by d through the blend (source × destination).
+  const DECAY_FRAGMENT = `#version 300 es
+    precision highp float;
+    uniform float u_keep;
+    out vec4 colour;
+    void main() { colour = vec4(u_keep); }`;
+
+  // A segment's quad reaches 4σ around it; a segment shorter than σ is a spot at its middle.
+  // The quads are drawn in one call, six vertices each, and every vertex reads its segment
+  // from a texture: SwiftShader, the software WebGL, would run one draw per instance.
+  const SEGMENT_ROW = 4096;  // texels a row of the segment texture
+  const BEAM_VERTEX = `#version 300 es
+    uniform highp sampler2D u_segments;
+    uniform float u_size;
+    uniform float u_reach;
+    uniform float u_short;
+    flat out vec2 v_origin;
+    flat out vec2 v_along;
+    flat out float v_length;
+    flat out float v_steps;
+    const vec2 corners[6] = vec2[6](vec2(0, 0), vec2(1, 0), vec2(0, 1), vec2(0, 1), vec2(1, 0), vec2(1, 1));
+    void main() {
+      int texel = (gl_VertexID / 6) * 2;
+      ivec2 at = ivec2(texel % ${SEGMENT_ROW}, texel / ${SEGMENT_ROW});
+      vec4 ends = texelFetch(u_segments, at, 0);
+      v_steps = texelFetch(u_segments, at + ivec2(1, 0), 0).r;
+      vec2 from = ends.xy;
+      vec2 to = ends.zw;
+      vec2 corner = corners[gl_VertexID % 6];
+      vec2 d = to - from;
+      float len = length(d);
+      vec2 p;
+      if (len < u_short) {
+        v_origin = (from + to) * 0.5;
+        v_along = vec2(1.0, 0.0);
+        v_length = 0.0;
+        p = v_origin + (corner * 2.0 - 1.0) * u_reach;
+      } else {
+        vec2 u = d / len;
+        v_origin = from;
+        v_along = u;
+        v_length = len;
+        p = from + u * mix(-u_reach, len + u_reach, corner.x) + vec2(-u.y, u.x) * mix(-u_reach, u_reach, corner.y);
+      }
+      gl_Position = vec4(p / u_size * 2.0 - 1.0, 0.0, 1.0);
+    }`;
+
+  // The light of the spot integrated along the segment, at this pixel's centre.
+  const BEAM_FRAGMENT = `#version 300 es
+    precision highp float;
+    uniform float u_scale;  // 1 / (σ√2)
+    uniform float u_spot;   // E / (2πσ²)
+    uniform float u_line;   // E / (2σ√(2π))
+    flat in vec2 v_origin;
+    flat in vec2 v_along;
+    flat in float v_length;
+    flat in float v_steps;
+    out vec4 colour;
+    // Abramowitz and Stegun 7.1.28, as the C++ renderer has it.
+    float erf_approx(float x) {
+      float a = abs(x);
+      float p = 1.0 + a * (0.0705230784 + a * (0.0422820123 + a * (0.0092705272 +
+                a * (0.0001520143 + a * (0.0002765672 + a * 0.0000430638)))));
+      p = p * p; p = p * p; p = p * p; p = p * p;
+      return sign(x) * (1.0 - 1.0 / p);
+    }
+    void main() {
+      vec2 d = gl_FragCoord.xy - v_origin;
+      float light;
+      if (v_length == 0.0) {
+        light = u_spot * exp(-dot(d, d) * u_scale * u_scale);
+      } else {
+        float along = dot(d, v_along) * u_scale;
+        float across = (d.y * v_along.x - d.x * v_along.y) * u_scale;
+        light = u_line / v_length * exp(-across * across) *
+                (erf_approx(along) - erf_approx(along - v_length * u_scale));
+      }
+      colour = vec4(light * v_steps, 0.0, 0.0, 0.0);
+    }`;
+
+  const HALO_BLOCKS_FRAGMENT = `#version 300 es
+    precision highp float;
+    uniform highp sampler2D u_glow;
+    uniform int u_factor;
+    uniform int u_size;
+    out vec4 colour;
+    void main() {
+      ivec2 corner = ivec2(gl_FragCoord.xy) * u_factor;
+      float sum = 0.0;
+      for (int j = 0; j < 16; ++j) {
+        if (j >= u_factor) break;
+        for (int i = 0; i < 16; ++i) {
+          if (i >= u_factor) break;
+          ivec2 p = corner + ivec2(i, j);
+          if (p.x < u_size && p.y < u_size) sum += texelFetch(u_glow, p, 0).r;
+        }
+      }
+      colour = vec4(sum / float(u_factor * u_factor), 0.0, 0.0, 0.0);
+    }`;
+
+  const MAX_BLUR_RADIUS = 32;
+  const BLUR_FRAGMENT = `#version 300 es
+    precision highp float;
+    uniform highp sampler2D u_in;
+    uniform ivec2 u_step;
+    uniform int u_radius;
+    uniform int u_width;
+    uniform float u_weights[${2 * MAX_BLUR_RADIUS + 1}];
+    out vec4 colour;
+    void main() {
+      ivec2 p = ivec2(gl_FragCoord.xy);
+      float sum = 0.0;
+      for (int k = -${MAX_BLUR_RADIUS}; k <= ${MAX_BLUR_RADIUS}; ++k) {
+        if (k < -u_radius || k > u_radius) continue;
+        ivec2 q = p + u_step * k;
+        if (q.x < 0 || q.y < 0 || q.x >= u_width || q.y >= u_width) continue;  // dark beyond the edge
+        sum += texelFetch(u_in, q, 0).r * u_weights[k + u_radius];
+      }
+      colour = vec4(sum, 0.0, 0.0, 0.0);
+    }`;
+
+  const DEVELOP_FRAGMENT = `#version 300 es
+    precision highp float;
+    uniform highp sampler2D u_glow;
+    uniform highp sampler2D u_halo;
+    uniform int u_factor;
+    uniform int u_halo_width;
+    uniform float u_exposure;
+    uniform float u_bloom;
+    uniform vec3 u_colour;
+    out vec4 colour;
+    float halo_at(ivec2 p) { return texelFetch(u_halo, p, 0).r; }
+    void main() {
+      ivec2 p = ivec2(gl_FragCoord.xy);
+      float last = float(u_halo_width - 1);
+      vec2 at = clamp((vec2(p) + 0.5) / float(u_factor) - 0.5, 0.0, last);
+      ivec2 lo = ivec2(at);
+      ivec2 hi = min(lo + 1, ivec2(u_halo_width - 1));
+      vec2 f = at - vec2(lo);
+      float left = halo_at(ivec2(lo.x, lo.y)) + (halo_at(ivec2(lo.x, hi.y)) - halo_at(ivec2(lo.x, lo.y))) * f.y;
+      float right = halo_at(ivec2(hi.x, lo.y)) + (halo_at(ivec2(hi.x, hi.y)) - halo_at(ivec2(hi.x, lo.y))) * f.y;
+      float around = u_bloom * (left + (right - left) * f.x);
+      // Held finite: 16-bit glow overflows to infinity under a dwelling spot.
+      float v = clamp(u_exposure * (texelFetch(u_glow, p, 0).r + around), 0.0, 1e6);
+      vec3 excited = v * u_colour;
+      colour = vec4(sqrt(excited / (1.0 + excited)), 1.0);
+    }`;
+
+  function compile(gl, vertexSource, fragmentSource) {
+    const program = gl.createProgram();
+    for (const [type, source] of [[gl.VERTEX_SHADER, vertexSource], [gl.FRAGMENT_SHADER, fragmentSource]]) {
+      const shader = gl.createShader(type);
+      gl.shaderSource(shader, source);
+      gl.compileShader(shader);
+      if (!gl.getShaderParameter(shader, gl.COMPILE_STATUS)) throw new Error(gl.getShaderInfoLog(shader));
+      gl.attachShader(program, shader);
+    }
+    gl.linkProgram(program);
+    if (!gl.getProgramParameter(program, gl.LINK_STATUS)) throw new Error(gl.getProgramInfoLog(program));
+    const uniforms = {};
+    const count = gl.getProgramParameter(program, gl.ACTIVE_UNIFORMS);
+    for (let i = 0; i < count; ++i) {
+      const name = gl.getActiveUniform(program, i).name.replace(/\[0\]$/, "");
+      uniforms[name] = gl.getUniformLocation(program, name);
+    }
+    return { program, uniforms };
+  }
+
+  function gaussianWeights(sigma) {
+    const radius = Math.min(MAX_BLUR_RADIUS, Math.max(1, Math.ceil(3 * sigma)));
+    const raw = [];
+    let sum = 0;
+    for (let k = -radius; k <= radius; ++k) {
+      raw.push(Math.exp((-0.5 * k * k) / (sigma * sigma)));
+      sum += raw[raw.length - 1];
+    }
+    return new Float32Array(raw.map((w) => w / sum));
+  }
+
+  // The screen: WebGL 2 with float colour buffers, or null and the reason.
+  function makeScreen() {
+    const gl = canvas.getContext("webgl2", {
+      alpha: false, antialias: false, depth: false, stencil: false, premultipliedAlpha: false,
+      preserveDrawingBuffer: false, powerPreference: "high-performance",
+    });
+    if (!gl) {
+      return { reason: "This browser gives the page no WebGL 2 (it may be turned off, or the graphics driver " +
+        "refused it), so the scope cannot be drawn. The sound still plays: press Play." };
+    }
+    if (!gl.getExtension("EXT_color_buffer_float")) {
+      return { reason: "This browser's WebGL cannot draw into floating-point pictures, which the phosphor's glow " +
+        "needs, so the scope cannot be drawn. The sound still plays: press Play." };
+    }
+    // 32-bit glow needs float blending; 16-bit blends everywhere but loses faint light
+    // beside bright spots.
+    const exactGlow = !!gl.getExtension("EXT_float_blend");
+    const screen = {
+      gl,
+      glowFormat: exactGlow ? gl.R32F : gl.R16F,
+      decay: compile(gl, FULL_SCREEN_VERTEX, DECAY_FRAGMENT),
+      beam: compile(gl, BEAM_VERTEX, BEAM_FRAGMENT),
+      blocks: compile(gl, FULL_SCREEN_VERTEX, HALO_BLOCKS_FRAGMENT),
+      blur: compile(gl, FULL_SCREEN_VERTEX, BLUR_FRAGMENT),
+      develop: compile(gl, FULL_SCREEN_VERTEX, DEVELOP_FRAGMENT),
+      size: 0,
+      path: null,
+      segments: null,
+      segmentTexture: gl.createTexture(),
+      segmentRows: 0,
+      quads: 0,
+      vertexArray: gl.createVertexArray(),  // empty: the vertices read the texture
+    };
+    return screen;
+  }
+
+  function makeTarget(gl, format, width) {
+    const texture = gl.createTexture();
+    gl.bindTexture(gl.TEXTURE_2D, texture);
+    gl.texStorage2D(gl.TEXTURE_2D, 1, format, width, width);
+    for (const p of [gl.TEXTURE_MIN_FILTER, gl.TEXTURE_MAG_FILTER]) gl.texParameteri(gl.TEXTURE_2D, p, gl.NEAREST);
+    const framebuffer = gl.createFramebuffer();
+    gl.bindFramebuffer(gl.FRAMEBUFFER, framebuffer);
+    gl.framebufferTexture2D(gl.FRAMEBUFFER, gl.COLOR_ATTACHMENT0, gl.TEXTURE_2D, texture, 0);
+    gl.clearColor(0, 0, 0, 0);
+    gl.clear(gl.COLOR_BUFFER_BIT);
+    return { texture, framebuffer, width };
+  }
+
+  function freeTarget(gl, target) {
+    if (!target) return;
+    gl.deleteTexture(target.texture);
+    gl.deleteFramebuffer(target.framebuffer);
+  }
+
+  // (Re)builds the glow and halo textures for a size × size picture; the screen goes dark.
+  function resizeScreen(screen, size) {
+    const gl = screen.gl;
+    freeTarget(gl, screen.glow);
+    freeTarget(gl, screen.haloA);
+    freeTarget(gl, screen.haloB);
+    screen.size = size;
+    const sigma = MODEL.bloomSigma * size;
+    screen.factor = Math.min(16, Math.max(1, Math.trunc(sigma * 0.5)));
+    screen.haloWidth = Math.ceil(size / screen.factor);
+    screen.blurWeights = gaussianWeights(sigma / screen.factor);
+    screen.glow = makeTarget(gl, screen.glowFormat, size);
+    screen.haloA = makeTarget(gl, gl.R32F, screen.haloWidth);
+    screen.haloB = makeTarget(gl, gl.R32F, screen.haloWidth);
+    canvas.width = size;
+    canvas.height = size;
+  }
+
+  function clearGlow(screen) {
+    const gl = screen.gl;
+    gl.bindFramebuffer(gl.FRAMEBUFFER, screen.glow.framebuffer);
+    gl.clearColor(0, 0, 0, 0);
+    gl.clear(gl.COLOR_BUFFER_BIT);
+  }
+
+  // One frame from sample `first` to `end`: what the screen holds decays by exp(−Δ/τ), and
+  // the beam draws the stretch with 1 − d of a frame's light.
+  function exposeFrame(screen, first, end, persistence) {
+    const gl = screen.gl;
+    const size = screen.size;
+    const seconds = (end - first) / RATE;
+    const keep = persistence > 0 ? Math.exp(-seconds / persistence) : 0;
+    gl.bindFramebuffer(gl.FRAMEBUFFER, screen.glow.framebuffer);
+    gl.viewport(0, 0, size, size);
+    gl.enable(gl.BLEND);
+
+    gl.useProgram(screen.decay.program);
+    gl.uniform1f(screen.decay.uniforms.u_keep, keep);
+    gl.blendFunc(gl.ZERO, gl.SRC_COLOR);
+    gl.drawArrays(gl.TRIANGLES, 0, 3);
+    if (end <= first) {
+      gl.disable(gl.BLEND);
+      return;
+    }
+
+    screen.path = beamPath(first, end, size, screen.path);
+    const segments = (end - first) * MODEL.oversampling;
+    const sigma = Math.max(MODEL.narrowestSpot, MODEL.beamSigma * size);
+    // Light per screen area: a figure glows the same at every picture size.
+    const energy = ((1 - keep) / segments) * size * size;
+    const beam = screen.beam;
+    gl.useProgram(beam.program);
+    gl.uniform1f(beam.uniforms.u_size, size);
+    gl.uniform1f(beam.uniforms.u_reach, MODEL.beamReach * sigma);
+    gl.uniform1f(beam.uniforms.u_short, MODEL.shortSegment * sigma);
+    gl.uniform1f(beam.uniforms.u_scale, 1 / (sigma * Math.SQRT2));
+    gl.uniform1f(beam.uniforms.u_spot, energy / (2 * Math.PI * sigma * sigma));
+    gl.uniform1f(beam.uniforms.u_line, energy / (2 * sigma * Math.sqrt(2 * Math.PI)));
+    const merged = mergeSegments(screen.path, segments + 1, sigma, screen.segments);
+    screen.segments = merged.segments;
+    screen.quads += merged.count;
+    uploadSegments(screen, merged);
+    gl.uniform1i(beam.uniforms.u_segments, 0);
+    gl.bindVertexArray(screen.vertexArray);
+    gl.blendFunc(gl.ONE, gl.ONE);
+    gl.drawArrays(gl.TRIANGLES, 0, 6 * merged.count);
+    gl.bindVertexArray(null);
+    gl.disable(gl.BLEND);
+  }
+
+  // The segments into rows of the segment texture, which grows to the longest frame seen.
+  function uploadSegments(screen, merged) {
+    const gl = screen.gl;
+    const rows = Math.ceil((merged.count * 2) / SEGMENT_ROW);
+    gl.activeTexture(gl.TEXTURE0);
+    gl.bindTexture(gl.TEXTURE_2D, screen.segmentTexture);
+    if (rows > screen.segmentRows) {
+      screen.segmentRows = Math.max(rows, 2 * screen.segmentRows);
+      gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA32F, SEGMENT_ROW, screen.segmentRows, 0, gl.RGBA, gl.FLOAT, null);
+      for (const p of [gl.TEXTURE_MIN_FILTER, gl.TEXTURE_MAG_FILTER]) gl.texParameteri(gl.TEXTURE_2D, p, gl.NEAREST);
+    }
+    const texels = merged.count * 2;
+    const whole = Math.floor(texels / SEGMENT_ROW);
+    if (whole > 0) {
+      gl.texSubImage2D(gl.TEXTURE_2D, 0, 0, 0, SEGMENT_ROW, whole, gl.RGBA, gl.FLOAT, merged.segments, 0);
+    }
+    if (texels > whole * SEGMENT_ROW) {
+      gl.texSubImage2D(gl.TEXTURE_2D, 0, 0, whole, texels - whole * SEGMENT_ROW, 1, gl.RGBA, gl.FLOAT,
+        merged.segments, whole * SEGMENT_ROW * 4);
+    }
+  }
+
+  function drawFullScreen(gl, target, program) {
+    gl.bindFramebuffer(gl.FRAMEBUFFER, target ? target.framebuffer : null);
+    const width = target ? target.width : canvas.width;
+    gl.viewport(0, 0, width, width);
+    gl.useProgram(program);
+    gl.drawArrays(gl.TRIANGLES, 0, 3);
+  }
+
+  // Bloom and tone map onto the canvas.
+  function develop(screen, exposure) {
+    const gl = screen.gl;
+    const blocks = screen.blocks;
+    gl.useProgram(blocks.program);
+    gl.activeTexture(gl.TEXTURE0);
+    gl.bindTexture(gl.TEXTURE_2D, screen.glow.texture);
+    gl.uniform1i(blocks.uniforms.u_glow, 0);
+    gl.uniform1i(blocks.uniforms.u_factor, screen.factor);
+    gl.uniform1i(blocks.uniforms.u_size, screen.size);
+    drawFullScreen(gl, screen.haloA, blocks.program);
+
+    const blur = screen.blur;
+    gl.useProgram(blur.program);
+    gl.uniform1i(blur.uniforms.u_in, 0);
+    gl.uniform1i(blur.uniforms.u_radius, (screen.blurWeights.length - 1) / 2);
+    gl.uniform1i(blur.uniforms.u_width, screen.haloWidth);
+    gl.uniform1fv(blur.uniforms.u_weights, screen.blurWeights);
+    gl.bindTexture(gl.TEXTURE_2D, screen.haloA.texture);
+    gl.uniform2i(blur.uniforms.u_step, 1, 0);
+    drawFullScreen(gl, screen.haloB, blur.program);
+    gl.bindTexture(gl.TEXTURE_2D, screen.haloB.texture);
+    gl.uniform2i(blur.uniforms.u_step, 0, 1);
+    drawFullScreen(gl, screen.haloA, blur.program);
+
+    const dev = screen.develop;
+    gl.useProgram(dev.program);
+    gl.activeTexture(gl.TEXTURE0);
+    gl.bindTexture(gl.TEXTURE_2D, screen.glow.texture);
+    gl.activeTexture(gl.TEXTURE1);
+    gl.bindTexture(gl.TEXTURE_2D, screen.haloA.texture);
+    gl.uniform1i(dev.uniforms.u_glow, 0);
+    gl.uniform1i(dev.uniforms.u_halo, 1);
+    gl.uniform1i(dev.uniforms.u_factor, screen.factor);
+    gl.uniform1i(dev.uniforms.u_halo_width, screen.haloWidth);
+    gl.uniform1f(dev.uniforms.u_exposure, exposure);
+    gl.uniform1f(dev.uniforms.u_bloom, MODEL.bloom);
+    gl.uniform3fv(dev.uniforms.u_colour, MODEL.colour);
+    drawFullScreen(gl, null, dev.program);
+    gl.activeTexture(gl.TEXTURE0);
+  }
+
+  // How many frames of 1/30 s before a still frame still show in it (1/10000 of their glow).
+  function leadInFrames(persistence) {
+    if (persistence <= 0) return 0;
+    const keep = Math.exp(-1 / (MODEL.stillFps * persistence));
+    let frames = 0;
+    for (let left = 1; left > 1e-4 && frames < 10 * MODEL.stillFps; left *= keep) ++frames;
+    return frames;
+  }
+
+  // ---- The player ------------------------------------------------------------------------
+
+  const state = {
+    screen: null,
+    persistence: MODEL.persistence,
+    exposure: MODEL.exposure,
+    position: 0,        // the sample heard (or shown) last
+    drawnTo: null,      // the sample the glow has been drawn up to, null when dark
+    playing: false,
+    audio: null,        // { context, buffer, source, startTime, startSample }
+    frames: 0,          // frames drawn while playing, for measurements
+  };
+
+  function sampleAt(seconds) {
+    return Math.floor(seconds * RATE + 0.5);
+  }
+
+  function clampSample(n) {
+    return Math.min(totalFrames, Math.max(0, n));
+  }
+
+  // The frame that ends at `end`, from a dark screen, as lumo-render --scope draws it.
+  function drawStill(end) {
+    state.position = end;
+    const screen = state.screen;
+    if (screen) {
+      const frame = RATE / MODEL.stillFps;
+      clearGlow(screen);
+      for (let k = leadInFrames(state.persistence); k >= 0; --k) {
+        exposeFrame(screen, end - (k + 1) * frame, end - k * frame, state.persistence);
+      }
+      develop(screen, state.exposure);
+      state.drawnTo = end;
+    }
+    showPosition();
+  }
+
+  // While playing: the stretch heard since the last frame.
+  function drawLive(end) {
+    const screen = state.screen;
+    state.position = end;
+    if (screen) {
+      if (state.drawnTo === null || end < state.drawnTo) state.drawnTo = end - RATE / 60;
+      const first = Math.max(state.drawnTo, end - longestFrame(state.persistence));
+      if (end > first) exposeFrame(screen, first, end, state.persistence);
+      develop(screen, state.exposure);
+      state.drawnTo = end;
+      ++state.frames;
+    }
+    showPosition();
+  }
+
+  function makeAudio() {
+    let context;
+    try {
+      context = new AudioContext({ sampleRate: RATE, latencyHint: "interactive" });
+    } catch (error) {
+      context = new AudioContext({ latencyHint: "interactive" });  // the browser resamples
+    }
+    const buffer = context.createBuffer(CHANNELS, Math.max(1, totalFrames), RATE);
+    for (let c = 0; c < CHANNELS; ++c) {
+      const channel = buffer.getChannelData(c);
+      for (let i = 0; i < totalFrames; ++i) channel[i] = pcm[i * CHANNELS + c] / 32768;
+    }
+    return { context, buffer, source: null, startTime: 0, startSample: 0 };
+  }
+
+  // The sample leaving the speakers now: the output timestamp's context time, carried
+  // forward to this moment on the page's clock.
+  function heardSample() {
+    const audio = state.audio;
+    const context = audio.context;
+    let heard;
+    if (typeof context.getOutputTimestamp === "function") {
+      const stamp = context.getOutputTimestamp();
+      heard = stamp.contextTime + Math.max(0, performance.now() - stamp.performanceTime) / 1000;
+      if (!(stamp.contextTime > 0)) heard = context.currentTime - (context.outputLatency || context.baseLatency || 0);
+    } else {
+      heard = context.currentTime - (context.outputLatency || context.baseLatency || 0);
+    }
+    const n = audio.startSample + Math.round((heard - audio.startTime) * RATE);
+    return clampSample(Math.max(audio.startSample, n));
+  }
+
+  function play() {
+    if (state.playing) return;
+    if (!state.audio) state.audio = makeAudio();
+    const audio = state.audio;
+    if (state.position >= totalFrames) state.position = 0;
+    audio.context.resume();
+    const source = audio.context.createBufferSource();
+    source.buffer = audio.buffer;
+    source.connect(audio.context.destination);
+    audio.startTime = audio.context.currentTime + 0.05;
+    audio.startSample = state.position;
+    source.start(audio.startTime, state.position / RATE);
+    source.onended = () => {
+      if (audio.source === source) {
+        audio.source = null;
+        stopped(totalFrames);
+      }
+    };
+    audio.source = source;
+    state.playing = true;
+    ui.play.textContent = "Pause";
+    requestAnimationFrame(tick);
+  }
+
+  function stopped(at) {
+    state.playing = false;
+    state.position = at;
+    ui.play.textContent = "Play";
+    showPosition();
+  }
+
+  function pause() {
+    if (!state.playing) return;
+    const audio = state.audio;
+    const at = heardSample();
+    const source = audio.source;
+    audio.source = null;
+    source.stop();
+    stopped(at);
+  }
+
+  function seek(seconds) {
+    const end = clampSample(sampleAt(seconds));
+    if (state.playing) {
+      pause();
+      state.position = end;
+      state.drawnTo = null;
+      play();
+    } else {
+      drawStill(end);
+    }
+  }
+
+  function tick() {
+    if (!state.playing) return;
+    drawLive(heardSample());
+    requestAnimationFrame(tick);
+  }
+
+  // ---- Time line and controls ------------------------------------------------------------
+
+  const showSeconds = Math.max(totalFrames / RATE, 1 / RATE);  // never 0: positions divide by it
+  const events = [];  // { start, end, name, element }
+
+  const LANE = 15;  // pixels from one lane of the time line to the next
+
+  function buildTimeline() {
+    ui.timeline.setAttribute("aria-valuemax", showSeconds.toFixed(1));
+    const all = [];
+    for (const figure of show.figures) {
+      // A figure played again the moment it ends is one mark.
+      for (const [start, end] of figure.events) {
+        if (start >= showSeconds) continue;  // a shortened show (--seconds) ends before it
+        const last = all[all.length - 1];
+        if (last && last.name === figure.name && last.end === start) last.end = end;
+        else all.push({ start, end, name: figure.name });
+      }
+    }
+    all.sort((a, b) => a.start - b.start || a.end - b.end);
+    // Overlapping soundings go on separate lanes, each on the first lane free at its start.
+    const laneEnds = [];
+    for (const event of all) {
+      let lane = laneEnds.findIndex((end) => end <= event.start);
+      if (lane < 0) lane = laneEnds.push(0) - 1;
+      laneEnds[lane] = event.end;
+      const element = document.createElement("div");
+      element.className = "event";
+      element.textContent = event.name;
+      element.title = `${event.name}: ${event.start.toFixed(2)} – ${event.end.toFixed(2)} s`;
+      element.style.left = `${(100 * event.start) / showSeconds}%`;
+      element.style.width = `${(100 * Math.max(0, Math.min(event.end, showSeconds) - event.start)) / showSeconds}%`;
+      element.style.top = `${2 + lane * LANE}px`;
+      ui.lanes.appendChild(element);
+      events.push({ ...event, element });
+    }
+    ui.timeline.style.height = `${Math.max(20, laneEnds.length * LANE + 2)}px`;
+  }
+
+  let shownPlaying = "";
+  function showPosition() {
+    const seconds = state.position / RATE;
+    ui.clock.textContent = `${seconds.toFixed(1)} / ${showSeconds.toFixed(1)} s`;
+    ui.playhead.style.left = `${(100 * seconds) / showSeconds}%`;
+    ui.timeline.setAttribute("aria-valuenow", seconds.toFixed(1));
+    const names = [];
+    for (const event of events) {
+      const now = event.start <= seconds && seconds < event.end;
+      event.element.classList.toggle("now", now);
+      if (now && !names.includes(event.name)) names.push(event.name);
+    }
+    const playing = names.join(" · ");
+    if (playing !== shownPlaying) ui.playing.textContent = shownPlaying = playing;
+  }
+
+  function seekToPointer(event) {
+    const box = ui.timeline.getBoundingClientRect();
+    seek((Math.min(box.width, Math.max(0, event.clientX - box.left)) / box.width) * showSeconds);
+  }
+
+  // A still frame with a long glow draws many frames of lead-in: sliders redraw it at most
+  // once per animation frame.
+  let redrawPending = false;
+  function redrawIfStill() {
+    if (redrawPending) return;
+    redrawPending = true;
+    requestAnimationFrame(() => {
+      redrawPending = false;
+      if (!state.playing && state.drawnTo !== null) drawStill(state.position);
+    });
+  }
+
+  function readControls() {
+    state.persistence = Math.pow(10, Number(ui.persistence.value));
+    state.exposure = MODEL.exposure * Math.pow(2, Number(ui.brightness.value));
+    const ms = state.persistence * 1000;
+    ui.persistenceValue.textContent = ms < 10 ? `${ms.toFixed(1)} ms` : `${Math.round(ms)} ms`;
+    ui.brightnessValue.textContent = `×${Math.pow(2, Number(ui.brightness.value)).toFixed(2)}`;
+  }
+
+  function toggleFullScreen() {
+    if (document.fullscreenElement) {
+      document.exitFullscreen();
+    } else if (root.requestFullscreen) {
+      root.requestFullscreen();
+    }
+  }
+
+  // The beam is a fixed share of the screen wide, so past this many pixels a larger picture
+  // shows nothing new while every quad grows with its square: bigger screens scale it up.
+  const LARGEST_PICTURE = 2048;
+
+  // The largest square the stage holds, in device pixels, up to LARGEST_PICTURE.
+  function fitCanvas() {
+    const stage = canvas.parentElement.getBoundingClientRect();
+    const css = Math.max(64, Math.floor(Math.min(stage.width, stage.height)));
+    let size = Math.min(LARGEST_PICTURE, Math.round(css * (window.devicePixelRatio || 1)));
+    if (state.screen) size = Math.min(size, state.screen.gl.getParameter(state.screen.gl.MAX_TEXTURE_SIZE));
+    canvas.style.width = `${css}px`;
+    canvas.style.height = `${css}px`;
+    if (state.screen && state.screen.size !== size) {
+      const shown = state.drawnTo !== null;
+      resizeScreen(state.screen, size);
+      state.drawnTo = null;
+      if (shown && !state.playing) drawStill(state.position);
+    }
+  }
+
+  // "#t=20.5": the frame ending 20.5 s into the show, without sound.
+  function timeFromHash() {
+    const match = /(?:^#|&)t=([0-9]+(?:\.[0-9]*)?)/.exec(location.hash);
+    return match ? Number(match[1]) : null;
+  }
+
+  function showHash() {
+    const seconds = timeFromHash();
+    if (seconds === null) return;
+    if (state.playing) pause();
+    drawStill(clampSample(sampleAt(seconds)));
+    root.dataset.frame = seconds.toFixed(3);
+  }
+
+  function start() {
+    message.hidden = true;  // "Loading …" until now
+    buildTimeline();
+    readControls();
+    const made = makeScreen();
+    if (made.reason) {
+      say(made.reason);
+      canvas.hidden = true;
+    } else {
+      state.screen = made;
+      if (made.glowFormat !== made.gl.R32F) {
+        ui.playing.title = "This browser blends only 16-bit glow: faint light beside bright spots is lost.";
+      }
+      canvas.addEventListener("webglcontextlost", (event) => {
+        event.preventDefault();
+        state.screen = null;
+        say("The browser took the graphics context away; reload the page to see the scope again.");
+      });
+    }
+    fitCanvas();
+    window.addEventListener("resize", fitCanvas);
+    window.addEventListener("hashchange", showHash);
+
+    ui.play.addEventListener("click", () => (state.playing ? pause() : play()));
+    ui.fullscreen.addEventListener("click", toggleFullScreen);
+    ui.timeline.addEventListener("pointerdown", (event) => {
+      ui.timeline.setPointerCapture(event.pointerId);
+      seekToPointer(event);
+    });
+    ui.timeline.addEventListener("pointermove", (event) => {
+      if (ui.timeline.hasPointerCapture(event.pointerId) && !state.playing) seekToPointer(event);
+    });
+    for (const input of [ui.persistence, ui.brightness]) {
+      input.addEventListener("input", () => {
+        readControls();
+        redrawIfStill();
+      });
+    }
+    document.addEventListener("keydown", (event) => {
+      // Inputs and buttons take their own keys (a focused button's space is its click).
+      if (event.target instanceof HTMLInputElement || event.target instanceof HTMLButtonElement) return;
+      if (event.ctrlKey || event.metaKey || event.altKey) return;
+      if (event.key === " ") {
+        event.preventDefault();
+        state.playing ? pause() : play();
+      } else if (event.key === "f") {
+        toggleFullScreen();
+      } else if (event.key === "ArrowLeft" || event.key === "ArrowRight") {
+        event.preventDefault();
+        seek(state.position / RATE + (event.key === "ArrowLeft" ? -5 : 5));
+      }
+    });
+
+    if (timeFromHash() !== null) {
+      showHash();
+    } else {
+      drawStill(0);
+    }
+    root.dataset.state = "ready";
+    window.lumoScope.timings = { scriptsLoaded, decoded, ready: performance.now() };
+  }
+
+  // For tests and measurements in a browser's console.
+  window.lumoScope = {
+    play, pause, seek, state,
+    get framesDrawn() { return state.frames; },
+    get quadsDrawn() { return state.screen ? state.screen.quads : 0; },
+    get position() { return state.position / RATE; },
+  };
+
+  try {
+    start();
+  } catch (error) {
+    root.dataset.state = "error";
+    say(`The scope could not start: ${error.message}`);
+    throw error;
+  }
+})();
