@@ -46,9 +46,9 @@ using enum Figure;
 
 // lumo-render --figures DIR --seed 7, in rendering order.
 constexpr Golden kGolden[] = {
-    {Title1, 286080, 0x6a9c2239e50105a4},
-    {Title2, 286080, 0x508368c3f0fe7d58},
-    {Title3, 286080, 0x05c088358b69fd40},
+    {Title1, 286080, 0x8b343e3aa7559050},
+    {Title2, 286080, 0x4c9da73b2d7cae82},
+    {Title3, 286080, 0xca959df4703ee0ac},
     {Clip1, 289786, 0xda0e9d2f9862b1bb},
     {Clip2, 289786, 0x278eab2449617119},
     {Clip3, 289786, 0xb5d084ae0a36e65c},
