@@ -379,4 +379,61 @@ std::vector<Vec3> front_outline(const BodyPose& pose, int points) {
     return out;
 }
 
+RingGrid add_rings(Mesh& mesh, const std::vector<std::vector<Vec3>>& rings) {
+    RingGrid grid{static_cast<int>(mesh.vertices.size()), static_cast<int>(rings.size()),
+                  static_cast<int>(rings.front().size())};
+    for (int r = 0; r < grid.rings; ++r)
+        for (int i = 0; i < grid.segments; ++i)
+            mesh.add_vertex(rings[static_cast<std::size_t>(r)][static_cast<std::size_t>(i)],
+                            {static_cast<double>(i) / grid.segments, static_cast<double>(r) / std::max(1, grid.rings - 1)});
+    return grid;
+}
+
+std::vector<Cell> band_cells(const RingGrid& grid, int band) {
+    std::vector<Cell> cells;
+    for (int i = 0; i < grid.segments; ++i)
+        cells.push_back({grid.vertex(band, i), grid.vertex(band, i + 1), grid.vertex(band + 1, i + 1),
+                         grid.vertex(band + 1, i)});
+    return cells;
+}
+
+Tube add_tube(Mesh& mesh, const BodyPart& part, int rings, int segments) {
+    Tube tube;
+    tube.grid = add_rings(mesh, part_rings(part, rings, segments));
+    // The poles sit a little beyond the end rings' centres, so the caps are round.
+    auto beyond = [&](int ring, int inner) {
+        const Vec3 c = part_centre(part, static_cast<double>(ring) / (rings - 1));
+        const Vec3 d = c - part_centre(part, static_cast<double>(inner) / (rings - 1));
+        return c + normalized(d) * 0.4;
+    };
+    tube.start_pole = mesh.add_vertex(beyond(0, 1), {0.5, 0});
+    tube.end_pole = mesh.add_vertex(beyond(rings - 1, rings - 2), {0.5, 1});
+    return tube;
+}
+
+std::vector<Polygon> cap_faces(const Tube& tube) {
+    std::vector<Polygon> faces;
+    const RingGrid& g = tube.grid;
+    for (int i = 0; i < g.segments; ++i) {
+        faces.push_back(tri(g.vertex(0, i + 1), g.vertex(0, i), tube.start_pole));
+        faces.push_back(tri(g.vertex(g.rings - 1, i), g.vertex(g.rings - 1, i + 1), tube.end_pole));
+    }
+    return faces;
+}
+
+std::vector<Cell> visit_cells(const RingGrid& grid, bool outwards, int parity) {
+    std::vector<Cell> cells;
+    int walked = 0;
+    for (int i = 0; i < grid.segments; ++i) {
+        if (parity >= 0 && i % 2 != parity) continue;
+        const bool down = outwards == (walked++ % 2 == 0);
+        for (int k = 0; k + 1 < grid.rings; ++k) {
+            const int r = down ? k : grid.rings - 2 - k;
+            const Cell c{grid.vertex(r, i), grid.vertex(r, i + 1), grid.vertex(r + 1, i + 1), grid.vertex(r + 1, i), i};
+            cells.push_back(down ? c : Cell{c.d, c.c, c.b, c.a, i});
+        }
+    }
+    return cells;
+}
+
 }  // namespace modelgen

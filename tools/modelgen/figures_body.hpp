@@ -1,8 +1,9 @@
-// The standing figures' bodies: a pose of lofted parts, the rings that sample each part's
-// skin, and the figure's outline as seen from the front.
+// Lofted bodies: parts along chains of joints, the rings that sample each part's skin,
+// the skins made of those rings, and a standing figure's outline seen from the front.
 //
-// A body is built in its own frame of about 180 units, soles at y = 0, facing +z, and
-// fitted to the box the show expects afterwards.
+// The standing figures are built in their own frame of about 180 units, soles at y = 0,
+// facing +z, and fitted to the box the show expects afterwards; the hand uses the same
+// parts at its own size.
 #pragma once
 
 #include <vector>
@@ -53,5 +54,45 @@ double part_length(const BodyPart& part);
 // The figure as seen from the front: its outer outline, counter-clockwise in x–y (z is
 // 0), as `points` points spaced evenly along it, starting at the top.
 std::vector<Vec3> front_outline(const BodyPose& pose, int points);
+
+// Skins made of ring grids.
+
+// A cell of a ring grid: the quad a b c d between ring r (a, b) and ring r + 1 (c, d), in
+// the column between meridians `column` and `column` + 1.
+struct Cell {
+    int a, b, c, d;
+    int column = 0;
+};
+
+// Rings of skin vertices: ring r, segment i.
+struct RingGrid {
+    int first = 0;
+    int rings = 0, segments = 0;
+    int vertex(int ring, int segment) const { return first + ring * segments + segment % segments; }
+};
+
+// Appends the rings' points as vertices (texture coordinates round and along).
+RingGrid add_rings(Mesh& mesh, const std::vector<std::vector<Vec3>>& rings);
+
+// The cells between ring `band` and the next, round the ring.
+std::vector<Cell> band_cells(const RingGrid& grid, int band);
+
+// The cells of a grid column by column (a column runs between two neighbouring meridians
+// from ring to ring), down one column and up the next, starting from the first ring when
+// `outwards`; with `parity` 0 or 1, only the columns of that parity, else all.  Dots taken
+// from cells in this order run along a part, not round it: seen from the side, a ring is
+// only a dash.
+std::vector<Cell> visit_cells(const RingGrid& grid, bool outwards, int parity);
+
+// A closed skin part: its ring grid and the poles that close its ends.
+struct Tube {
+    RingGrid grid;
+    int start_pole = 0, end_pole = 0;
+};
+
+Tube add_tube(Mesh& mesh, const BodyPart& part, int rings, int segments);
+
+// The fans round the poles, as triangles facing out.
+std::vector<Polygon> cap_faces(const Tube& tube);
 
 }  // namespace modelgen
