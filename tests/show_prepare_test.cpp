@@ -64,15 +64,15 @@ constexpr Golden kGolden[] = {
     {LogoOutlineTumbling, 286080, 0xe33ee7d3ad1ceca6},
     {DetailedFigureOutline, 286080, 0x13b235c52214761d},
     {DetailedFigureFlip, 21120, 0xfe83eb2626723b3d},
-    {RaisedHandSpin, 32640, 0xafe87fc5b683d257},
-    {RaisedHandAboutOrigin, 286080, 0x63159264fca4fce5},
+    {RaisedHandSpin, 32640, 0x26d263a109f419f5},
+    {RaisedHandAboutOrigin, 286080, 0x2640fa2c05926d7e},
     {LowDetailPointsFiltered, 574080, 0x75175789665b9a73},
     {LowDetailFigureOutline, 574080, 0xda294eec7aa02951},
     {DetailedPointsFiltered, 574080, 0xb8a8963b49c89b0a},
-    {TurnedHandWireframe, 286080, 0x6eb40652917c4666},
+    {TurnedHandWireframe, 286080, 0x5c3433c460cfcdca},
     {MelodyFigure, 1136640, 0xa4fa6c183ea3c0dc},
-    {RaisedHandLong, 574080, 0x92cc45fc1e428903},
-    {ClosingFigure, 3340800, 0x116ecf3cf9c782dc},
+    {RaisedHandLong, 574080, 0x56837279addcc2ca},
+    {ClosingFigure, 3340800, 0x3afb7edc8572d74a},
 };
 static_assert(std::size(kGolden) == kFigureCount);
 
