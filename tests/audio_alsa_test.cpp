@@ -1,88 +1,55 @@
-// The ALSA host: the default-configuration rule and error texts everywhere, and devices
-// and streams through the private device when run under tests/e2e/virtual-audio.sh.
+// The ALSA host: its error texts everywhere, and devices and streams through the private
+// device when run under tests/e2e/virtual-audio.sh.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
 #include <thread>
 
 #include "audio/alsa.hpp"
+#include "audio/alsa_detail.hpp"
+#include "audio/realtime.hpp"
 
 namespace lumo::audio {
 namespace {
 
-using Entry = SupportedConfigRange;
-constexpr BufferSizeRange kBuffer{16, 65536};
+using detail::alsa_error_text;
+using detail::open_error;
 
-SampleFormat picked_format(std::initializer_list<Entry> entries) {
-    return pick_default_config(std::vector<Entry>(entries)).value().sample_format;
-}
-
-TEST(DefaultConfigRule, ChannelsComeFirstThenFormatThenRate) {
-    // Stereo in any format beats mono or many channels in F32; mono beats many channels.
-    EXPECT_EQ(picked_format({{1, 8000, 48000, kBuffer, SampleFormat::F32},
-                             {2, 8000, 48000, kBuffer, SampleFormat::U8},
-                             {6, 8000, 48000, kBuffer, SampleFormat::F32}}),
-              SampleFormat::U8);
-    EXPECT_EQ(pick_default_config(std::vector<Entry>{{1, 8000, 48000, kBuffer, SampleFormat::I8},
-                                                     {6, 8000, 48000, kBuffer, SampleFormat::F32}})
-                  ->channels,
-              1);
-    // F32, then I16, then U16, whatever the order of the list.
-    EXPECT_EQ(picked_format({{2, 8000, 48000, kBuffer, SampleFormat::F32},
-                             {2, 8000, 48000, kBuffer, SampleFormat::I16},
-                             {2, 8000, 48000, kBuffer, SampleFormat::U16}}),
-              SampleFormat::F32);
-    EXPECT_EQ(picked_format({{2, 8000, 48000, kBuffer, SampleFormat::U16},
-                             {2, 8000, 48000, kBuffer, SampleFormat::I16},
-                             {2, 8000, 48000, kBuffer, SampleFormat::I32}}),
-              SampleFormat::I16);
-    // Among formats preferred equally, the later entry wins.
-    EXPECT_EQ(picked_format({{2, 8000, 48000, kBuffer, SampleFormat::I32},
-                             {2, 8000, 48000, kBuffer, SampleFormat::F64},
-                             {2, 8000, 48000, kBuffer, SampleFormat::U8}}),
-              SampleFormat::U8);
-    EXPECT_FALSE(pick_default_config({}).has_value());
-}
-
-TEST(DefaultConfigRule, RateIs44100WhenTheRangeHoldsItElseTheMax) {
-    const auto picked = pick_default_config(std::vector<Entry>{{2, 96000, 96000, kBuffer, SampleFormat::I16},
-                                                               {2, 8000, 48000, kBuffer, SampleFormat::I16},
-                                                               {2, 88200, 88200, kBuffer, SampleFormat::I16}});
-    ASSERT_TRUE(picked);
-    EXPECT_EQ(picked->sample_rate, 44100u);
-    EXPECT_EQ(debug_form(*picked),
-              "SupportedStreamConfig { channels: 2, sample_rate: SampleRate(44100), buffer_size: Range { min: 16, "
-              "max: 65536 }, sample_format: I16 }");
-    // Without 44100 anywhere, the higher max rate wins and is the rate.
-    const auto high = pick_default_config(std::vector<Entry>{{2, 96000, 96000, std::nullopt, SampleFormat::F32},
-                                                             {2, 48000, 48000, std::nullopt, SampleFormat::F32}});
-    EXPECT_EQ(high->sample_rate, 96000u);
-    EXPECT_FALSE(high->buffer_size.has_value());
-}
-
-TEST(RateRanges, OneRangeForContinuousRatesElseTheCommonRatesAccepted) {
-    using Ranges = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
-    EXPECT_EQ(rate_ranges(1, 384000, [](std::uint32_t) { return true; }), (Ranges{{1, 384000}}));
-    EXPECT_EQ(rate_ranges(48000, 48000, [](std::uint32_t) { return false; }), (Ranges{{48000, 48000}}));
-    const auto discrete = [](std::uint32_t rate) { return rate == 44100 || rate == 48000 || rate == 96000; };
-    EXPECT_EQ(rate_ranges(44100, 96000, discrete), (Ranges{{44100, 44100}, {48000, 48000}, {96000, 96000}}));
-    EXPECT_EQ(rate_ranges(44101, 44103, [](std::uint32_t rate) { return rate == 44103; }),
-              (Ranges{{44101, 44103}}));
-}
-
-TEST(AlsaErrors, TextsNameTheFunctionAndTheError) {
+TEST(AlsaErrors, TextsNameTheFunctionAndTheErrorAndCausesNameTheDevice) {
     EXPECT_EQ(alsa_error_text("snd_pcm_hw_params_set_rate", -EINVAL),
               "A backend-specific error has occurred: ALSA function 'snd_pcm_hw_params_set_rate' failed with error "
               "'Invalid argument (22)'");
-    EXPECT_EQ(open_error("snd_pcm_open", -ENOENT).message(), kDeviceNotAvailable);
-    EXPECT_EQ(open_error("snd_pcm_open", -EBUSY).message(), kDeviceNotAvailable);
-    EXPECT_EQ(open_error("snd_pcm_open", -EINVAL).message(), kStreamTypeNotSupported);
-    EXPECT_EQ(open_error("snd_pcm_open", -EIO).message(),
-              "A backend-specific error has occurred: ALSA function 'snd_pcm_open' failed with error "
-              "'Input/output error (5)'");
+    const auto reads = [](int code) { return open_error("hw:CARD=X", "snd_pcm_open", code).report(); };
+    // The message is the one scripts match; the cause says what is wrong, naming the device.
+    EXPECT_EQ(reads(-EBUSY), std::string(kDeviceNotAvailable) +
+                                 "\n\nCaused by:\n    The device \"hw:CARD=X\" is busy: another program is playing "
+                                 "through it.");
+    EXPECT_EQ(reads(-ENOENT), std::string(kDeviceNotAvailable) +
+                                  "\n\nCaused by:\n    There is no device \"hw:CARD=X\": no ALSA PCM has that name, "
+                                  "or its card is not present.");
+    EXPECT_EQ(reads(-ENODEV),
+              "A backend-specific error has occurred: ALSA function 'snd_pcm_open' failed with error 'No such device "
+              "(19)'\n\nCaused by:\n    The device \"hw:CARD=X\" is not present: its card has been removed or "
+              "switched off.");
+    EXPECT_EQ(reads(-EACCES),
+              "A backend-specific error has occurred: ALSA function 'snd_pcm_open' failed with error 'Permission "
+              "denied (13)'\n\nCaused by:\n    Access to the device \"hw:CARD=X\" was refused: this user may not "
+              "open it (often only members of the group \"audio\" may).");
+    EXPECT_EQ(open_error("pulse", "snd_pcm_open", -EPERM).causes().size(), 1u);
+    EXPECT_EQ(open_error("pulse", "snd_pcm_open", -ECONNREFUSED).causes().at(0),
+              "The sound server behind the device \"pulse\" refused the connection: it may not be running.");
+    EXPECT_EQ(reads(-EINVAL), kStreamTypeNotSupported);
+    EXPECT_EQ(reads(-EIO), "A backend-specific error has occurred: ALSA function 'snd_pcm_open' failed with error "
+                           "'Input/output error (5)'");
 }
 
 // The rest needs the private device that tests/e2e/virtual-audio.sh sets up.
@@ -132,69 +99,93 @@ TEST_F(PrivateDevice, DefaultConfigIsStereoFloatAt44100) {
     EXPECT_EQ(missing.error().message(), kDeviceNotAvailable);
 }
 
-TEST_F(PrivateDevice, StreamHandsOverOnePeriodAtATimeOnlyAfterPlay) {
+// What a stream's callbacks saw; the worker thread writes, the test reads.
+struct Heard {
     std::atomic<int> calls{0};
     std::atomic<bool> wrong_size{false};
-    std::atomic<bool> on_main_thread{false};
-    const std::thread::id main_thread = std::this_thread::get_id();
-    std::atomic<int> errors{0};
-    const AlsaDevice device("default");
+    std::atomic<int> policy{-1};  // the scheduling policy the data callback ran under
+    std::mutex mutex;
+    std::vector<std::string> errors;
+
+    int count_errors(std::string_view text) {
+        const std::lock_guard lock(mutex);
+        return static_cast<int>(std::count(errors.begin(), errors.end(), text));
+    }
+    std::size_t error_count() {
+        const std::lock_guard lock(mutex);
+        return errors.size();
+    }
+};
+
+// A playing F32 stream of silence on `name` (extra: called first in each data callback).
+std::unique_ptr<Stream> play(const std::string& name, Heard& heard, std::function<void()> extra = [] {}) {
     Result<std::unique_ptr<Stream>> stream = build_output_stream<float>(
-        device, StreamConfig{2, 96000},
-        [&](std::span<float> samples) {
-            if (samples.size() != 2 * 2400) wrong_size = true;
-            if (std::this_thread::get_id() == main_thread) on_main_thread = true;
-            for (float& sample : samples) sample = 0.25f;
-            ++calls;
+        AlsaDevice(name), StreamConfig{2, 96000},
+        [&heard, extra](std::span<float> samples) {
+            extra();
+            if (samples.size() != 2 * 2400) heard.wrong_size = true;
+            int policy = 0;
+            sched_param param{};
+            pthread_getschedparam(pthread_self(), &policy, &param);
+            heard.policy = policy;
+            std::fill(samples.begin(), samples.end(), 0.0f);
+            ++heard.calls;
         },
-        [&](std::string_view) { ++errors; });
-    ASSERT_TRUE(stream.ok()) << stream.error().message();
-    const std::optional<AlsaStreamSizes> sizes = alsa_stream_sizes(*stream.value());
+        [&heard](std::string_view message) {
+            const std::lock_guard lock(heard.mutex);
+            heard.errors.emplace_back(message);
+        });
+    if (!stream.ok()) ADD_FAILURE() << stream.error().report();
+    if (!stream.ok()) return nullptr;
+    EXPECT_TRUE(stream.value()->play().ok());
+    return std::move(stream).value();
+}
+
+void reload_sink() {
+    EXPECT_EQ(std::system("pactl load-module module-null-sink sink_name=lumo_sink format=float32le rate=96000 "
+                          "channels=2 norewinds=1 >/dev/null"),
+              0);
+}
+
+TEST_F(PrivateDevice, StreamHandsOverOnePeriodAtATimeOnItsOwnRealTimeThread) {
+    Heard heard;
+    const auto held = std::make_shared<int>();  // shared by the callback while the stream lives
+    std::unique_ptr<Stream> stream = play("default", heard, [held] {});
+    ASSERT_TRUE(stream);
+    const std::optional<detail::AlsaStreamSizes> sizes = detail::alsa_stream_sizes(*stream);
     ASSERT_TRUE(sizes);
     EXPECT_EQ(sizes->period_frames, 2400u);
     EXPECT_EQ(sizes->buffer_frames, 9600u);
 
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(calls.load(), 0) << "filled before play()";
-    ASSERT_TRUE(stream.value()->play().ok());
-    EXPECT_TRUE(eventually([&] { return calls.load() >= 12; }));
-    EXPECT_FALSE(wrong_size.load());
-    EXPECT_FALSE(on_main_thread.load());
-    EXPECT_EQ(errors.load(), 0);
-    stream.value().reset();  // joins the worker; no callback may follow
-    const int after_close = calls.load();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(calls.load(), after_close);
+    EXPECT_TRUE(eventually([&] { return heard.calls.load() >= 12; }));
+    EXPECT_FALSE(heard.wrong_size.load());
+    EXPECT_EQ(heard.error_count(), 0u);
+    // Real-time where this process may have it (a thread of its own asks the same).
+    int permitted = -1;
+    std::thread([&] { permitted = raise_to_realtime(); }).join();
+    EXPECT_EQ(heard.policy.load(), permitted == 0 ? SCHED_FIFO : SCHED_OTHER);
+    // Destroying the stream joins the worker and releases the callbacks: none can follow.
+    stream.reset();
+    EXPECT_EQ(held.use_count(), 1);
 }
 
-TEST_F(PrivateDevice, UnderrunIsReportedAndPlaybackGoesOn) {
-    std::atomic<int> calls{0};
-    std::atomic<int> underruns{0};
-    std::atomic<int> other_errors{0};
-    const std::string underrun_text = alsa_error_text("snd_pcm_writei", -EPIPE);
-    const std::string underrun_text_avail = alsa_error_text("snd_pcm_avail_update", -EPIPE);
-    const AlsaDevice device("default");
-    Result<std::unique_ptr<Stream>> stream = build_output_stream<float>(
-        device, StreamConfig{2, 96000},
-        [&](std::span<float> samples) {
-            // One late buffer: 400 ms is four times what the device holds.
-            if (++calls == 8) std::this_thread::sleep_for(std::chrono::milliseconds(400));
-            std::fill(samples.begin(), samples.end(), 0.0f);
-        },
-        [&](std::string_view message) {
-            if (message == underrun_text || message == underrun_text_avail) {
-                ++underruns;
-            } else {
-                ++other_errors;
-            }
-        });
-    ASSERT_TRUE(stream.ok()) << stream.error().message();
-    ASSERT_TRUE(stream.value()->play().ok());
-    EXPECT_TRUE(eventually([&] { return calls.load() >= 24; }));
-    // One event, one report (a busy machine may add a second underrun of its own).
-    EXPECT_GE(underruns.load(), 1);
-    EXPECT_LE(underruns.load(), 2);
-    EXPECT_EQ(other_errors.load(), 0);
+// One late buffer (400 ms, four times what the device holds): counted, reported once per
+// count, and playback goes on.
+TEST_F(PrivateDevice, UnderrunIsCountedReportedAndPlaybackGoesOn) {
+    Heard heard;
+    std::unique_ptr<Stream> stream = play("default", heard, [&heard] {
+        if (heard.calls.load() == 8) std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    });
+    ASSERT_TRUE(stream);
+    EXPECT_TRUE(eventually([&] { return heard.calls.load() >= 24; }));
+    const UnderrunCount underruns = detail::alsa_stream_underruns(*stream).value();
+    const int reported = heard.count_errors(alsa_error_text("snd_pcm_writei", -EPIPE)) +
+                         heard.count_errors(alsa_error_text("snd_pcm_avail_update", -EPIPE)) +
+                         heard.count_errors(detail::kRanOutOfSamples);
+    EXPECT_GE(underruns.count, 1u);
+    EXPECT_EQ(static_cast<std::uint64_t>(reported), underruns.count);
+    EXPECT_EQ(heard.error_count(), underruns.count) << "only underruns were reported";
+    EXPECT_GT(underruns.longest_ns, 0);
 }
 
 TEST_F(PrivateDevice, RequestsTheDeviceCannotMeetAreErrorValues) {
@@ -217,31 +208,54 @@ TEST_F(PrivateDevice, RequestsTheDeviceCannotMeetAreErrorValues) {
     EXPECT_EQ(gone.error().message(), kDeviceNotAvailable);
 }
 
-// Removing the server's sink under a playing stream: every later write fails.  The layer
-// reports and retries with a growing pause instead of spinning, and still stops promptly.
-TEST_F(PrivateDevice, PersistentFailureIsRetriedSlowly) {
-    std::atomic<int> calls{0};
-    std::atomic<int> errors{0};
-    const AlsaDevice device("default");
-    Result<std::unique_ptr<Stream>> stream = build_output_stream<float>(
-        device, StreamConfig{2, 96000},
-        [&](std::span<float> samples) {
-            std::fill(samples.begin(), samples.end(), 0.0f);
-            ++calls;
-        },
-        [&](std::string_view) { ++errors; });
-    ASSERT_TRUE(stream.ok()) << stream.error().message();
-    ASSERT_TRUE(stream.value()->play().ok());
-    ASSERT_TRUE(eventually([&] { return calls.load() >= 8; }));
+// The server's sink removed under a playing stream, then put back: the loss is reported
+// once, and the stream reopens the device and plays on by itself.
+TEST_F(PrivateDevice, DeviceThatGoesAwayIsReopenedWhenItComesBack) {
+    Heard heard;
+    std::unique_ptr<Stream> stream = play("default", heard);
+    ASSERT_TRUE(stream);
+    ASSERT_TRUE(eventually([&] { return heard.calls.load() >= 8; }));
     ASSERT_EQ(std::system("pactl unload-module module-null-sink"), 0);
-    std::this_thread::sleep_for(std::chrono::seconds(2));
-    const int reported = errors.load();
-    stream.value().reset();
-    EXPECT_EQ(std::system("pactl load-module module-null-sink sink_name=lumo_sink format=float32le rate=96000 "
-                          "channels=2 norewinds=1 >/dev/null"),
-              0);
-    EXPECT_GE(reported, 1);
-    EXPECT_LE(reported, 20) << "retrying without a pause";
+    EXPECT_TRUE(eventually([&] { return heard.count_errors(kDeviceNotAvailable) == 1; }));
+    const int before = heard.calls.load();
+    reload_sink();
+    EXPECT_TRUE(eventually([&] { return heard.calls.load() >= before + 8; })) << "no sound after the sink came back";
+    EXPECT_EQ(heard.count_errors(kDeviceNotAvailable), 1);
+}
+
+// A device that comes back unable to play the stream's format is reported and left closed:
+// here the PCM's definition changes while the sink is away, to one that takes integer
+// samples only.
+TEST_F(PrivateDevice, DeviceThatComesBackWithAnotherFormatIsLeftClosed) {
+    const std::filesystem::path config = std::getenv("ALSA_CONFIG_PATH");
+    std::string original;
+    {
+        std::ifstream in(config);
+        original.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    // Replaced by renaming, so that ALSA sees a new file at its next open.
+    const auto define = [&](const std::string& definition) {
+        const std::filesystem::path next = config.string() + ".next";
+        std::ofstream(next) << original << "\npcm.lumo_changing " << definition << "\n";
+        std::filesystem::rename(next, config);
+    };
+    define(R"({ type plug slave.pcm "lumo_sink_playback" })");
+    Heard heard;
+    std::unique_ptr<Stream> stream = play("lumo_changing", heard);
+    ASSERT_TRUE(stream);
+    ASSERT_TRUE(eventually([&] { return heard.calls.load() >= 8; }));
+    define(R"({ type linear slave { pcm { type plug slave.pcm "lumo_sink_playback" } format S16_LE } })");
+    ASSERT_EQ(std::system("pactl unload-module module-null-sink"), 0);
+    ASSERT_TRUE(eventually([&] { return heard.count_errors(kDeviceNotAvailable) == 1; }));
+    reload_sink();
+    const std::string refused =
+        "The device \"lumo_changing\" came back but no longer plays this stream's format, rate and channels; it "
+        "stays closed.";
+    EXPECT_TRUE(eventually([&] { return heard.count_errors(refused) == 1; }));
+    const int calls = heard.calls.load();
+    stream.reset();
+    EXPECT_EQ(heard.calls.load(), calls) << "a closed stream calls nothing";
+    define(R"({ type plug slave.pcm "lumo_sink_playback" })");
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // The WAV decoder over hand-made files: scaling of every integer width, float
 // pass-through, the stereo rule, and damaged files that must never crash it.
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -150,15 +152,91 @@ TEST(ReadWav, IncompleteFramesAndEmptyData) {
 }
 
 TEST(ReadWav, HeadersThatDoNotParseCarryTheDecodersMessage) {
-    const std::vector<std::byte> file = make_wav({}, samples_le({1, 2}, 2));
-    for (const char* bad : {"RIFX", "JUNK"}) {
+    const std::vector<std::byte> file = make_wav({.tag = Tag::Extensible, .info_list = true}, samples_le({1, 2}, 2));
+    struct Damage {
+        std::size_t at;
+        const char* bytes;
+        const char* message;
+    };
+    for (const Damage& damage : {Damage{0, "RIFX", "no RIFF tag found"}, Damage{0, "JUNK", "no RIFF tag found"},
+                                 Damage{8, "AVI ", "no WAVE tag found"}, Damage{12, "fmX ", "missing fmt chunk"},
+                                 // A LIST chunk claiming 4 GB kept libsndfile busy for minutes.
+                                 Damage{64, "\x1a\xff\xff\xff", "malformed WAV file: a chunk runs past the end of the file"}}) {
         std::vector<std::byte> broken = file;
-        std::memcpy(broken.data(), bad, 4);
+        std::memcpy(broken.data() + damage.at, damage.bytes, 4);
         const Result<PointList> result = read_wav_to_vec(broken);
-        ASSERT_FALSE(result.ok()) << bad;
-        EXPECT_FALSE(result.error().message().empty());
+        ASSERT_FALSE(result.ok()) << damage.bytes;
+        EXPECT_EQ(result.error().message(), damage.message);
     }
     EXPECT_FALSE(read_wav_to_vec({}).ok());
+}
+
+// libsndfile writing into memory, for files in the formats lumo must refuse.
+struct MemoryFile {
+    std::vector<std::byte> bytes;
+    sf_count_t position = 0;
+};
+
+std::vector<std::byte> encode_with_libsndfile(int format) {
+    SF_VIRTUAL_IO io{
+        [](void* user) { return static_cast<sf_count_t>(static_cast<MemoryFile*>(user)->bytes.size()); },
+        [](sf_count_t offset, int whence, void* user) {
+            MemoryFile& file = *static_cast<MemoryFile*>(user);
+            const sf_count_t base = whence == SEEK_CUR   ? file.position
+                                    : whence == SEEK_END ? static_cast<sf_count_t>(file.bytes.size())
+                                                         : 0;
+            file.position = base + offset;
+            return file.position;
+        },
+        [](void* destination, sf_count_t count, void* user) {
+            MemoryFile& file = *static_cast<MemoryFile*>(user);
+            const sf_count_t taken = std::clamp<sf_count_t>(static_cast<sf_count_t>(file.bytes.size()) - file.position, 0, count);
+            if (taken > 0) std::memcpy(destination, file.bytes.data() + file.position, static_cast<std::size_t>(taken));
+            file.position += taken;
+            return taken;
+        },
+        [](const void* source, sf_count_t count, void* user) {
+            MemoryFile& file = *static_cast<MemoryFile*>(user);
+            const auto end = static_cast<std::size_t>(file.position + count);
+            if (file.bytes.size() < end) file.bytes.resize(end);
+            std::memcpy(file.bytes.data() + file.position, source, static_cast<std::size_t>(count));
+            file.position += count;
+            return count;
+        },
+        [](void* user) { return static_cast<MemoryFile*>(user)->position; }};
+    MemoryFile memory;
+    SF_INFO info{.frames = 0, .samplerate = 96000, .channels = 2, .format = format, .sections = 0, .seekable = 0};
+    SNDFILE* file = sf_open_virtual(&io, SFM_WRITE, &info, &memory);
+    EXPECT_NE(file, nullptr) << sf_strerror(nullptr);
+    if (file == nullptr) return {};
+    std::vector<short> samples(2 * 4800);
+    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<short>((i * 2654435761u) >> 20);
+    sf_write_short(file, samples.data(), static_cast<sf_count_t>(samples.size()));
+    sf_close(file);
+    return memory.bytes;
+}
+
+// libsndfile would decode all of these, some (compressed) into far more points than
+// their size; only plain integer or float WAV is lumo's.
+TEST(ReadWav, OtherContainersAndCodecsAreRefused) {
+    const std::string not_riff = "no RIFF tag found";
+    const std::string not_pcm = "Unsupported WAV format: only integer PCM and IEEE float are read";
+    struct Case {
+        const char* name;
+        int format;
+        const std::string& message;
+    };
+    for (const Case& c : {Case{"FLAC", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, not_riff},
+                          Case{"Ogg Vorbis", SF_FORMAT_OGG | SF_FORMAT_VORBIS, not_riff},
+                          Case{"AIFF", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, not_riff},
+                          Case{"WAV IMA ADPCM", SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM, not_pcm},
+                          Case{"WAVEX mu-law", SF_FORMAT_WAVEX | SF_FORMAT_ULAW, not_pcm}}) {
+        const std::vector<std::byte> file = encode_with_libsndfile(c.format);
+        ASSERT_FALSE(file.empty()) << c.name;
+        const Result<PointList> result = read_wav_to_vec(file);
+        ASSERT_FALSE(result.ok()) << c.name;
+        EXPECT_EQ(result.error().message(), c.message) << c.name;
+    }
 }
 
 // Every prefix of a good file, and a good file with bytes overwritten, decodes to an

@@ -2,64 +2,40 @@
 // output streams run by a worker thread that polls the PCM.
 //
 // Streams: the worker thread starts when the stream is built but fills nothing until
-// play(); from then on it hands the data callback exactly one period at a time (at most
-// kMaxFramesPerCallback frames) in a buffer allocated when the stream was built.  An
-// underrun is recovered and reported once, in fixed text; any other error is reported and
-// retried with a growing pause, and a device that has gone away is reported once and then
-// left alone until the stream is destroyed.
+// play(); from then on it runs at real-time priority where the system permits (see
+// audio/realtime.hpp) and hands the data callback one period at a time (at most
+// kMaxFramesPerCallback frames) in a buffer allocated when the stream was built.
+//
+// Errors go to the error callback as text made at build, so reporting allocates nothing:
+// - an underrun (EPIPE from a call, the device's xrun state, or a delay that shows the
+//   device ran dry) is recovered, counted and reported once; destroying the stream writes
+//   "Audio: N underruns, longest X ms" on stderr when there were any;
+// - a device that has gone away (recovery fails, ENODEV, a hang-up, or an error that
+//   persists) is reported once as kDeviceNotAvailable, closed, and reopened by the same
+//   name with pauses growing from 100 ms to 1 s; once it opens, playback goes on where
+//   the data callback's clock says, and stderr says "Audio: the device … is back";
+// - a device that comes back unable to play the stream's format, rate and channels is
+//   reported and left closed;
+// - any other error is reported once while it lasts and retried with growing pauses.
 #pragma once
 
-#include <cstdint>
-#include <functional>
 #include <memory>
-#include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "audio/audio.hpp"
 #include "core/error.hpp"
 
 namespace lumo::audio {
 
+// Texts that callers, and scripts reading lumo's output, see for two failures.
 inline constexpr std::string_view kDeviceNotAvailable =
     "The requested device is no longer available. For example, it has been unplugged.";
 inline constexpr std::string_view kStreamTypeNotSupported =
     "The requested stream type is not supported by the device.";
 
-// "A backend-specific error has occurred: ALSA function 'NAME' failed with error
-// 'TEXT (ERRNO)'", for a negative ALSA return code.
-std::string alsa_error_text(std::string_view function, int code);
-
-// What opening a PCM with `code` means to the caller: no device, an unsupported request,
-// or the backend-specific text.
-Error open_error(std::string_view function, int code);
-
-// One entry of a device's supported configurations: a channel count over a rate range.
-struct SupportedConfigRange {
-    std::uint16_t channels;
-    std::uint32_t min_rate;
-    std::uint32_t max_rate;
-    std::optional<BufferSizeRange> buffer_size;
-    SampleFormat sample_format;
-};
-
-// The rate ranges a device offers, given its limits and a test of single rates: one range
-// when the limits are equal or min + 1 is accepted, else one per accepted common rate,
-// else the limits.
-std::vector<std::pair<std::uint32_t, std::uint32_t>> rate_ranges(
-    std::uint32_t min, std::uint32_t max, const std::function<bool(std::uint32_t)>& accepts);
-
-// The entry a device prefers (stereo, then mono, then more channels; F32, then I16, then
-// U16; a range holding 44100; a higher max rate; the last of equals), at 44100 Hz when its
-// range holds that rate, else at its max rate.  Null for an empty list.
-std::optional<SupportedStreamConfig> pick_default_config(std::span<const SupportedConfigRange> entries);
-
-// The playback configurations the PCM `name` supports; an error value when it does not open.
-Result<std::vector<SupportedConfigRange>> supported_output_configs(const std::string& name);
-
+// A PCM by its ALSA name ("default", "hw:CARD=Loopback,DEV=1", …).
 class AlsaDevice final : public Device {
 public:
     explicit AlsaDevice(std::string name) : name_(std::move(name)) {}
@@ -72,15 +48,6 @@ public:
 private:
     std::string name_;
 };
-
-// What the device granted a stream, in frames.
-struct AlsaStreamSizes {
-    std::size_t period_frames;
-    std::size_t buffer_frames;
-};
-
-// The sizes of a stream built by the ALSA host (null for any other stream).
-std::optional<AlsaStreamSizes> alsa_stream_sizes(const Stream& stream);
 
 class AlsaHost final : public Host {
 public:

@@ -1,9 +1,9 @@
 // The audio layer's contract: hosts, devices, configurations and output streams.
 //
 // Nothing here names ALSA.  Two implementations stand behind it: the ALSA host
-// (audio/alsa.hpp, the one lumo plays through) and an in-memory fake host
-// (audio/fake.hpp) whose devices, configurations and failures a test chooses and whose
-// streams a test drives buffer by buffer.
+// (audio/alsa.hpp, the one lumo plays through) and, for tests only, an in-memory fake host
+// (tests/support/audio/fake.hpp) whose devices, configurations and failures a test
+// chooses and whose streams a test drives buffer by buffer.
 //
 // Streams call their data callback on a worker thread of their own, one buffer at a time
 // and never with more than kMaxFramesPerCallback frames, so a callback can size every

@@ -10,8 +10,11 @@
 namespace lumo {
 
 // One point per frame, left sample as x and right as y, integer samples scaled by
-// 2^(bits - 1).  Stops at the first incomplete frame.  A header that does not parse, or
-// a file that is not stereo, is an error value.
+// 2^(bits - 1).  Stops at the first incomplete frame.  Reads RIFF/WAVE with integer PCM or
+// IEEE float samples (plain or extensible format tag), from its first fmt and data chunks,
+// and nothing else: another container or codec ("no RIFF tag found", "no WAVE tag
+// found", ...), a header that does not parse, or a file that is not stereo is an error
+// value.  Never holds more points than the bytes could encode (two bytes a frame).
 Result<PointList> read_wav_to_vec(std::span<const std::byte> bytes);
 
 }  // namespace lumo

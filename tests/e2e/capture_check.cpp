@@ -3,20 +3,28 @@
 //
 //   lumo-capture-check count FILE        prints "FRAMES NONSILENT FIRST_NONSILENT"
 //   lumo-capture-check show-start FILE   checks the show's first seconds, exit status 0 or 1
+//   lumo-capture-check resume FILE CLIP  checks that the capture's sound is that clip, from
+//                                        within 2 s of its start on, exit status 0 or 1
+//   lumo-capture-check gaps FILE         lists the silences in the capture that the score
+//                                        does not explain, one per line, and prints
+//                                        "GAPS N" last
 //
 // The show opens with clips 3, 4 and 5 in turn, six seconds each.  Each voice's oscillator
 // advances before it reads, so the first frame played of a clip is its frame 1.  The
 // active clip can change only between two callbacks, that is on a period boundary of the
 // stream.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "assets/assets.hpp"
+#include "show/score.hpp"
 #include "wave/wav.hpp"
 
 namespace {
@@ -107,11 +115,90 @@ int show_start(const lumo::PointList& capture) {
     return ok ? 0 : 1;
 }
 
+// After a pause in playback (the sound server went away and came back), the show goes on
+// with whatever the clock says is playing: a clip the voice continues where it stopped,
+// not the show's first clip from its start.
+int resume(const lumo::PointList& capture, int clip_number) {
+    const std::size_t heard = first_sound(capture, 0);
+    if (heard == capture.size()) {
+        std::puts("FAIL: no sound in the capture");
+        return 1;
+    }
+    std::printf("sound from capture frame %zu (%.3f s)\n", heard, static_cast<double>(heard) / kRate);
+    if (heard > 2 * kRate) {
+        std::puts("FAIL: no sound within 2 s of the start of the capture");
+        return 1;
+    }
+    // The clip frame that the first sound is, found by the longest run that matches.
+    const lumo::PointList expected = clip(clip_number);
+    std::size_t best_run = 0;
+    std::size_t best_offset = 0;
+    for (std::size_t offset = 0; offset < expected.size(); ++offset) {
+        if (!(expected[offset] == capture[heard])) continue;
+        std::size_t k = 0;
+        while (heard + k < capture.size() && capture[heard + k] == expected[(offset + k) % expected.size()]) ++k;
+        if (k > best_run) {
+            best_run = k;
+            best_offset = offset;
+        }
+    }
+    std::printf("clip %d from its frame %zu for %zu frames (%.3f s)\n", clip_number, best_offset, best_run,
+                static_cast<double>(best_run) / kRate);
+    if (best_run < kRate / 2) {
+        std::printf("FAIL: the sound is not clip %d for half a second\n", clip_number);
+        return 1;
+    }
+    return 0;
+}
+
+// A gap is a run of exact silence (at least half a millisecond) between sounds.  The
+// show's own silences, where no event of the score is active, are told apart by time: the
+// capture's frames follow the show clock, from the first sound on, give or take the
+// device's latency and the first callback's lateness.
+int gaps(const lumo::PointList& capture) {
+    constexpr std::size_t kShortest = kRate / 2000;
+    constexpr double kSlack = 0.25;  // seconds
+    const std::shared_ptr<const lumo::Score> score = lumo::make_score();
+    const auto score_silent_near = [&](double from, double to) {
+        // Sampled every millisecond: the score's silences are far longer than that.
+        for (double t = from - kSlack; t < to + kSlack; t += 0.001) {
+            const float at = static_cast<float>(t);
+            bool active = false;
+            for (const lumo::ScoreEvent& event : *score) active = active || (event.start <= at && at < event.end);
+            if (!active && t >= 0.0) return true;
+        }
+        return false;
+    };
+    const std::size_t start = first_sound(capture, 0);
+    std::size_t end = capture.size();
+    while (end > start && silent(capture[end - 1])) --end;
+    std::size_t count = 0;
+    for (std::size_t i = start; i < end;) {
+        if (!silent(capture[i])) {
+            ++i;
+            continue;
+        }
+        std::size_t run = 0;
+        while (i + run < end && silent(capture[i + run])) ++run;
+        const double from = static_cast<double>(i - start) / kRate;
+        const double to = static_cast<double>(i + run - start) / kRate;
+        if (run >= kShortest) {
+            const bool meant = score_silent_near(from, to);
+            std::printf("%s at %.3f s: %.1f ms\n", meant ? "score silence" : "gap", from,
+                        static_cast<double>(run) * 1000.0 / kRate);
+            count += meant ? 0 : 1;
+        }
+        i += run;
+    }
+    std::printf("GAPS %zu\n", count);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fputs("usage: lumo-capture-check count|show-start FILE\n", stderr);
+    if (argc < 3 || argc > 4) {
+        std::fputs("usage: lumo-capture-check count|show-start|gaps FILE, or resume FILE CLIP\n", stderr);
         return 2;
     }
     const std::optional<lumo::PointList> capture = read_capture(argv[2]);
@@ -121,6 +208,8 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(argv[1], "count") == 0) return count(*capture);
     if (std::strcmp(argv[1], "show-start") == 0) return show_start(*capture);
+    if (std::strcmp(argv[1], "gaps") == 0) return gaps(*capture);
+    if (std::strcmp(argv[1], "resume") == 0 && argc == 4) return resume(*capture, std::atoi(argv[3]));
     std::fprintf(stderr, "unknown mode %s\n", argv[1]);
     return 2;
 }

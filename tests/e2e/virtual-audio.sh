@@ -9,7 +9,9 @@
 # The command sees the ALSA PCMs "default" (playback to the sink, capture from its
 # monitor), "sysdefault:CARD=sndrpihifiberry" and, unless --without-loopback,
 # "hw:CARD=Loopback,DEV=1"; the last two play to the same sink.  LUMO_AUDIO_DIR names
-# the private directory.
+# the private directory.  "$LUMO_AUDIO_DIR/server stop" stops the sound server (by its
+# PID) and "$LUMO_AUDIO_DIR/server start" starts it again, for tests of a server that
+# goes away; the server's PID is in "$LUMO_AUDIO_DIR/server.pid" while it runs.
 set -euo pipefail
 
 with_loopback=1
@@ -23,13 +25,8 @@ if (($# == 0)); then
 fi
 
 dir=$(mktemp -d "${TMPDIR:-/tmp}/lumo-audio.XXXXXX")
-daemon_pid=
 stop_daemon() {
-  if [[ -n $daemon_pid ]]; then
-    kill "$daemon_pid" 2>/dev/null || true
-    wait "$daemon_pid" 2>/dev/null || true
-    daemon_pid=
-  fi
+  [[ -x $dir/server ]] && "$dir/server" stop
   rm -rf "$dir"
 }
 trap stop_daemon EXIT
@@ -108,29 +105,58 @@ export PULSE_COOKIE=$dir/cookie
 export PULSE_SERVER=unix:$dir/native
 export ALSA_CONFIG_PATH=$dir/asound.conf
 export LUMO_AUDIO_DIR=$dir
+# A ThreadSanitizer build of a test sees libpulse's own threads; they are not lumo's.
+export TSAN_OPTIONS="${TSAN_OPTIONS:+$TSAN_OPTIONS }suppressions=$(cd "$(dirname "$0")" && pwd)/tsan-pulse.supp"
 mkdir -p "$PULSE_RUNTIME_PATH" "$PULSE_STATE_PATH"
 
-HOME=$dir pulseaudio -n --daemonize=no --use-pid-file=no --disallow-exit --log-target=file:"$dir/pulse.log" \
-  -L "module-native-protocol-unix socket=$dir/native auth-anonymous=1" \
-  -L "module-null-sink sink_name=$sink format=float32le rate=96000 channels=2 norewinds=1" \
-  </dev/null >/dev/null 2>&1 &
-daemon_pid=$!
-
-ready=0
-for _ in $(seq 100); do
-  if pactl info >/dev/null 2>&1; then
-    ready=1
-    break
-  fi
-  kill -0 "$daemon_pid" 2>/dev/null || break
-  sleep 0.05
-done
-if ((!ready)); then
+# The server is started and stopped by a script of its own, so a test can stop it and
+# start it again under a playing stream.
+{
+  printf '#!/usr/bin/env bash\nsink=%s\n' "$sink"
+  cat <<'SCRIPT'
+set -euo pipefail
+dir=$(dirname "$0")
+case ${1:-} in
+start)
+  HOME=$dir pulseaudio -n --daemonize=no --use-pid-file=no --disallow-exit \
+    --log-target=file:"$dir/pulse.log" \
+    -L "module-native-protocol-unix socket=$dir/native auth-anonymous=1" \
+    -L "module-null-sink sink_name=$sink format=float32le rate=96000 channels=2 norewinds=1" \
+    </dev/null >/dev/null 2>&1 &
+  echo $! >"$dir/server.pid"
+  for _ in $(seq 100); do
+    if pactl info >/dev/null 2>&1; then
+      pactl set-default-sink "$sink" >/dev/null 2>&1 || true
+      exit 0
+    fi
+    kill -0 "$(cat "$dir/server.pid")" 2>/dev/null || break
+    sleep 0.05
+  done
   echo "virtual-audio: the private PulseAudio daemon did not start" >&2
   cat "$dir/pulse.log" >&2 2>/dev/null || true
   exit 1
-fi
-pactl set-default-sink "$sink" >/dev/null 2>&1 || true
+  ;;
+stop)
+  [[ -f $dir/server.pid ]] || exit 0
+  pid=$(cat "$dir/server.pid")
+  rm -f "$dir/server.pid"
+  kill "$pid" 2>/dev/null || exit 0
+  # Not a child of this script: wait for it to go, briefly.
+  for _ in $(seq 100); do
+    kill -0 "$pid" 2>/dev/null || exit 0
+    sleep 0.05
+  done
+  kill -KILL "$pid" 2>/dev/null || true
+  ;;
+*)
+  echo "usage: $0 start|stop" >&2
+  exit 2
+  ;;
+esac
+SCRIPT
+} >"$dir/server"
+chmod +x "$dir/server"
+"$dir/server" start
 
 status=0
 "$@" || status=$?

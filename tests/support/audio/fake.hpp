@@ -1,5 +1,6 @@
-// An in-memory audio host for tests: devices, configurations and failures are chosen by
-// the test, and streams play only when the test pumps them.
+// An in-memory audio host for tests (the library lumo_audio_fake, linked by tests only):
+// devices, configurations and failures are chosen by the test, and streams play only
+// when the test pumps them.
 //
 //     audio::FakeHost host;
 //     host.default_device = host.add_device({.name = "default"});
@@ -40,8 +41,8 @@ struct FakeDeviceSetup {
 // stream and the test, so it outlives the stream.
 class FakeStreamRecord {
 public:
-    FakeStreamRecord(StreamConfig config, SampleFormat format, DataCallback data, ErrorCallback error,
-                     std::optional<Error> play_error);
+    FakeStreamRecord(StreamConfig asked, SampleFormat sample_format, DataCallback data, ErrorCallback error,
+                     std::optional<Error> failure_of_play);
 
     StreamConfig config;
     SampleFormat format;

@@ -21,9 +21,9 @@ private:
 
 }  // namespace
 
-FakeStreamRecord::FakeStreamRecord(StreamConfig config, SampleFormat format, DataCallback data,
-                                   ErrorCallback error, std::optional<Error> play_error)
-    : config(config), format(format), play_error(std::move(play_error)), data_(std::move(data)),
+FakeStreamRecord::FakeStreamRecord(StreamConfig asked, SampleFormat sample_format, DataCallback data,
+                                   ErrorCallback error, std::optional<Error> failure_of_play)
+    : config(asked), format(sample_format), play_error(std::move(failure_of_play)), data_(std::move(data)),
       error_(std::move(error)) {}
 
 void FakeStreamRecord::pump_into(OutputBuffer buffer) {
