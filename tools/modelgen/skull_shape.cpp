@@ -81,6 +81,9 @@ std::vector<Vec3> loop(Vec3 centre, double half_width, double half_height, doubl
     return points;
 }
 
+// skull_lines' order, which is the pen's.
+enum SkullLineIndex { vault_line, crest_line, brow_line, left_socket, right_socket, nose_line, left_cheek, right_cheek };
+
 std::vector<SkullLine> skull_lines() {
     std::vector<SkullLine> lines;
     // The vault seen from the front: from one temple over the top to the other.
@@ -192,11 +195,11 @@ Mesh skull() {
         firsts.push_back(first);
     }
     // Two more faces join each cheekbone's back end to the vault's outline at that temple.
-    const int vault = firsts[0], left_cheek = firsts[6], right_cheek = firsts[7];
-    const int vault_end = vault + static_cast<int>(lines[0].points.size()) - 1;
-    const int cheek_end = static_cast<int>(lines[6].points.size()) - 1;
-    fanned.push_back(tri(left_cheek + cheek_end, left_cheek + cheek_end - 1, vault));
-    fanned.push_back(tri(right_cheek + cheek_end - 1, right_cheek + cheek_end, vault_end));
+    const int vault = firsts[vault_line], left = firsts[left_cheek], right = firsts[right_cheek];
+    const int vault_end = vault + static_cast<int>(lines[vault_line].points.size()) - 1;
+    const int cheek_end = static_cast<int>(lines[left_cheek].points.size()) - 1;
+    fanned.push_back(tri(left + cheek_end, left + cheek_end - 1, vault));
+    fanned.push_back(tri(right + cheek_end - 1, right + cheek_end, vault_end));
 
     std::size_t d = 0, f = 0;
     while (d < drawn.size()) {
