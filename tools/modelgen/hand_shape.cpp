@@ -107,7 +107,17 @@ Mesh hand() {
         if (p < 4) return (c.column == 1 || c.column == 2) && band >= g.rings - 3;
         return p == 5 && c.column == 1 && band == g.rings - 2;
     };
+    // A digit's root is hidden in the palm, so its root cap fans instead to a point inside
+    // the tip: a cone of long edges along the digit.  Drawn as lines on the show's unit
+    // grid, where the skin's small cells draw nothing, those edges are the fingers; they
+    // come first.
     std::vector<Polygon> drawn, other;
+    for (int p : {0, 1, 2, 3, 5}) {
+        Tube& t = tubes[static_cast<std::size_t>(p)];
+        mesh.vertices[static_cast<std::size_t>(t.start_pole)] = part_centre(parts[p], 0.9);
+        for (const Polygon& f : cap_faces(t))
+            if (f[2] == t.start_pole) other.push_back(f);
+    }
     for (int pass = 0; pass < 2; ++pass) {
         for (int p = 0; p < 6; ++p) {
             // The palm is walked from the knuckles down, the digits from their roots out.
@@ -121,8 +131,9 @@ Mesh hand() {
             }
         }
     }
-    for (const Tube& t : tubes)
-        for (const Polygon& f : cap_faces(t)) other.push_back(f);
+    for (int p = 0; p < 6; ++p)
+        for (const Polygon& f : cap_faces(tubes[static_cast<std::size_t>(p)]))
+            if (p == 4 || f[2] != tubes[static_cast<std::size_t>(p)].start_pole) other.push_back(f);
     add_web(other, tubes[3], tubes[2], 1);
     add_web(other, tubes[2], tubes[1], 1);
     add_web(other, tubes[1], tubes[0], 1);
