@@ -38,12 +38,12 @@ constexpr std::string_view kOpening = "KSK";
 constexpr double kOpeningHatCutoff = 7000.0;
 
 const Recipe kRecipes[8] = {
-    {Kind::Groove, {0.92, 1.00, 0.20, 0.20, 3900, 0.24}, "KSK...K.KSK...K.", 9000, 0.55},
-    {Kind::Groove, {0.93, 1.00, 0.25, 0.22, 3500, 0.17}, "KSKSK...K.KS.KS.", 8000, 0.9},
-    {Kind::Groove, {1.00, 1.00, 0.34, 0.36, 970, 0.33}, "KSKKBKKKKKKKBKKK", 5000, 1.0},
-    {Kind::Groove, {1.00, 1.00, 0.34, 0.35, 1400, 0.29}, "KSKKBkKkKKBK.KBk", 7000, 1.0},
-    {Kind::Groove, {0.93, 1.00, 0.29, 0.30, 2050, 0.29}, "KSKKBkKkKKBK.KBk", 7000, 0.8},
-    {Kind::Groove, {0.92, 1.00, 0.17, 0.18, 1360, 0.34}, "KSKSK...K.KS.KS.", 8000, 0.9, 1.40, 2},
+    {Kind::Groove, {0.92, 1.00, 0.20, 0.20, 3900, 0.24}, "KSK...K.KSK...K.", 9000, 0.45},
+    {Kind::Groove, {0.93, 1.00, 0.25, 0.22, 3500, 0.17}, "KSKSK...K.KS.KS.", 8000, 0.6},
+    {Kind::Groove, {1.00, 1.00, 0.34, 0.36, 970, 0.33}, "KSKKBKKKKKKKBKKK", 5000, 0.6},
+    {Kind::Groove, {1.00, 1.00, 0.34, 0.35, 1400, 0.29}, "KSKKBKKKKKBK.KBK", 7000, 0.6},
+    {Kind::Groove, {0.93, 1.00, 0.29, 0.30, 2050, 0.29}, "KSKKBkKkKKBK.KBk", 7000, 0.55},
+    {Kind::Groove, {0.92, 1.00, 0.17, 0.18, 1360, 0.34}, "KSKSK...K.KS.KS.", 8000, 0.6, 1.40, 2},
     {Kind::Noise, {1.00, 1.00, 0.24, 0.25, 15350, 0.66}, "x.x.....x.....x.", 6000},
     {Kind::Thumps, {0.42, 0.42, 0.07, 0.07, 710, -0.68}, "x.......x.......", 3000},
 };
@@ -58,8 +58,11 @@ constexpr double kBassLine[kSteps] = {55.0,  55.0,  55.0,  55.0,  65.41, 65.41, 
 // other (to within one), the same in every clip so that the variations stay alike.
 constexpr std::string_view kSwings = "++-++-++--+++---";
 
-// How long a kick and a low note ring in the opening (seconds).
+// How long a kick, a low note and a snare ring at most (seconds), and the share of that
+// the opening's hits ring for: short, so that a figure over any of the loops shows clean
+// late in a step.
 constexpr double kKickDecay = 0.05, kLowDecay = 0.06, kSnareDecay = 0.05;
+constexpr double kOpeningRing = 0.6;
 
 long step_frames(int step) { return step_start(step + 1) - step_start(step); }
 
@@ -82,7 +85,7 @@ void render_groove(int number, const Recipe& recipe, Layer& base, Layer& bright)
         // A hit dies away before the loop ends, so that nothing wraps round into the
         // opening (the longest instrument rings for five of its time constants).
         const double left = static_cast<double>(kFrames - frame) / kRate;
-        const double ring = std::min(opening ? 1.0 : recipe.ring, left / (5 * kLowDecay));
+        const double ring = std::min(opening ? kOpeningRing : recipe.ring, left / (5 * kLowDecay));
         Layer& highs = opening ? base : bright;
         const double hat_gain = opening ? 0.035 : 0.12;
         const double hat_cutoff = opening ? kOpeningHatCutoff : recipe.hat_cutoff;
