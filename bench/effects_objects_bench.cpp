@@ -37,8 +37,8 @@ void BM_ObjLength144(benchmark::State& state) {
     const auto mode = static_cast<std::uint8_t>(state.range(0));
     RandomEngine random(1);
     for (auto _ : state) {
-        PointList figure = obj(144, model, mode, 0.02f, 0.01f, 0.015f, 1.0f, 1.0f, 1.0f, std::nullopt, 2, 1, random);
-        benchmark::DoNotOptimize(figure.data());
+        ChannelPair figure = obj(144, model, mode, 0.02f, 0.01f, 0.015f, 1.0f, 1.0f, 1.0f, std::nullopt, 2, 1, random);
+        benchmark::DoNotOptimize(figure.x.data());
     }
     state.counters["faces"] = static_cast<double>(model.faces.size());
 }
@@ -47,8 +47,8 @@ BENCHMARK(BM_ObjLength144)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond
 void BM_Blocks400(benchmark::State& state) {
     RandomEngine random(1);
     for (auto _ : state) {
-        PointList figure = blocks(400, random);
-        benchmark::DoNotOptimize(figure.data());
+        ChannelPair figure = blocks(400, random);
+        benchmark::DoNotOptimize(figure.x.data());
     }
 }
 BENCHMARK(BM_Blocks400)->Unit(benchmark::kMillisecond);

@@ -17,8 +17,8 @@ void BM_ObjNoteShow(benchmark::State& state) {
     const Model model = load_obj(assets::model(11));
     const std::vector<Note> melody = make_melody();
     for (auto _ : state) {
-        PointList figure = obj_note(75, melody, model, 0.7f);
-        benchmark::DoNotOptimize(figure.data());
+        ChannelPair figure = obj_note(75, melody, model, 0.7f);
+        benchmark::DoNotOptimize(figure.x.data());
     }
 }
 BENCHMARK(BM_ObjNoteShow)->Unit(benchmark::kMillisecond);
@@ -30,8 +30,8 @@ void BM_LoppuShow(benchmark::State& state) {
         figure.push_back({static_cast<float>(i % 40) / 100.0f - 0.2f, static_cast<float>(i % 24) / 100.0f});
     }
     for (auto _ : state) {
-        PointList closing = loppu(75, figure, melody, 1.0f);
-        benchmark::DoNotOptimize(closing.data());
+        ChannelPair closing = loppu(75, figure, melody, 1.0f);
+        benchmark::DoNotOptimize(closing.x.data());
     }
 }
 BENCHMARK(BM_LoppuShow)->Unit(benchmark::kMillisecond);

@@ -85,9 +85,33 @@ TEST(Random, SeededRunsRepeatAndStayInRange) {
         const std::int64_t v = random_int(random, 1, 7);
         ASSERT_GE(v, 1);
         ASSERT_LE(v, 7);
-        ++seen[v];
+        ++seen[static_cast<std::size_t>(v)];
     }
     for (int v = 1; v <= 7; ++v) EXPECT_GT(seen[v], 800) << v;  // about 1000 each
+}
+
+// The sampling as first written: the limit worked out for every draw.
+std::int64_t reference_random_int(RandomEngine& engine, std::int64_t low, std::int64_t high) {
+    const std::uint64_t span = static_cast<std::uint64_t>(high) - static_cast<std::uint64_t>(low) + 1;
+    if (span == 0) return static_cast<std::int64_t>(engine());
+    const std::uint64_t limit = UINT64_MAX - UINT64_MAX % span;
+    std::uint64_t draw = engine();
+    while (draw >= limit) draw = engine();
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(low) + draw % span);
+}
+
+TEST(Random, SameValuesAsWorkingOutTheLimitEveryTime) {
+    // Spans from tiny to so wide that a third of all draws fall in the rejection zone.
+    const std::int64_t highs[] = {0, 6, 13805, INT64_MAX / 3 * 2, INT64_MAX - 1, INT64_MAX};
+    for (const std::int64_t high : highs) {
+        RandomEngine engine(11), reference(11);
+        for (int i = 0; i < 2000; ++i) {
+            ASSERT_EQ(random_int(engine, 0, high), reference_random_int(reference, 0, high)) << high << " " << i;
+        }
+        EXPECT_EQ(engine, reference) << "the same number of draws";
+    }
+    RandomEngine engine(3), reference(3);
+    EXPECT_EQ(random_int(engine, INT64_MIN, INT64_MAX), reference_random_int(reference, INT64_MIN, INT64_MAX));
 }
 
 TEST(Points, SplitKeepsOrderAndLength) {

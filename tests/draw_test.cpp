@@ -105,6 +105,19 @@ TEST(DrawPointsFloat, LongDrawingIsTruncated) {
     EXPECT_EQ(slice[1919].x, 383.0f / 100.0f);
 }
 
+// 65537 points repeated 65537 times: a drawing of 2^32 + 131073 samples, longer than the
+// slice.  Counted in a 32-bit size_t it would be 131073 long and start again there.
+TEST(DrawPointsFloat, DrawingLongerThanA32BitCountDoesNotWrap) {
+    PointList drawing(65537, Point{0, 0});
+    drawing[1] = {100, 100};
+    const PointList slice = draw_points_float(std::move(drawing), 65537, 2.0f);
+    ASSERT_EQ(slice.size(), 192000u);
+    EXPECT_EQ(slice[65536], (Point{0, 0}));
+    EXPECT_EQ(slice[65537], (Point{1, 1}));
+    EXPECT_EQ(slice[131073], (Point{1, 1}));
+    EXPECT_EQ(slice[131074], (Point{0, 0}));
+}
+
 TEST(DrawPointsFloat, EmptyCases) {
     EXPECT_TRUE(draw_points_float({}, 2, 0.02f).empty());
     EXPECT_TRUE(draw_points_float({{1, 1}}, 0, 0.02f).empty());
@@ -114,14 +127,32 @@ TEST(DrawPointsFloat, EmptyCases) {
     EXPECT_EQ(draw_points_float({{1, 1}}, 2, 1.0f / 96000.0f).size(), 1u);
 }
 
+TEST(DrawPointsFloat, EverySampleIsItsPointInTheCycle) {
+    // Sample k is point (k / repeat) mod L, for drawings shorter, as long as and longer
+    // than the slice, with the holds the show uses and others.
+    for (const std::size_t length : {1u, 7u, 383u, 384u, 385u, 959u, 960u, 961u, 1919u, 1920u, 2500u}) {
+        PointList drawing;
+        for (std::size_t i = 0; i < length; ++i) drawing.push_back({static_cast<float>(i), -static_cast<float>(i) / 3});
+        for (const unsigned repeat : {1u, 2u, 3u, 5u, 7u}) {
+            const PointList slice = draw_points_float(drawing, repeat, 0.02f);
+            ASSERT_EQ(slice.size(), 1920u);
+            for (std::size_t k = 0; k < slice.size(); ++k) {
+                const Point& p = drawing[(k / repeat) % length];
+                ASSERT_EQ(slice[k], (Point{p.x / 100.0f, p.y / 100.0f})) << length << " " << repeat << " " << k;
+            }
+        }
+    }
+}
+
 // The effects' way of rendering frame after frame into one figure.
 TEST(AppendSlice, IsTheFramesSliceAppendedAndEmptiesTheFrame) {
-    PointList figure = {{9, 9}};
+    ChannelPair figure = {{9}, {8}};
     PointList frame = {{1, 2}, {3, 4}, {5, 6}};
-    const PointList slice = draw_points_float(frame, 3, 0.02f);
+    const ChannelPair slice = split_channels(draw_points_float(frame, 3, 0.02f));
     append_slice(figure, frame, 3);
     ASSERT_EQ(figure.size(), 1 + slice.size());
-    EXPECT_TRUE(std::equal(slice.begin(), slice.end(), figure.begin() + 1));
+    EXPECT_TRUE(std::equal(slice.x.begin(), slice.x.end(), figure.x.begin() + 1));
+    EXPECT_TRUE(std::equal(slice.y.begin(), slice.y.end(), figure.y.begin() + 1));
     EXPECT_TRUE(frame.empty());
     append_slice(figure, frame, 3);  // an empty frame draws nothing
     EXPECT_EQ(figure.size(), 1 + slice.size());

@@ -32,7 +32,7 @@ TEST(Blocks, FigureLength) {
 
 TEST(Blocks, FirstFrameOfASlowBlock) {
     RandomEngine slow = first_speed(1);
-    const PointList figure = blocks(2, slow);
+    const ChannelPair figure = blocks(2, slow);
     ASSERT_EQ(figure.size(), kSlice);
 
     // Near face at z = 499: its top edge is x = -6 ... -3 at y = 6.012, each point held twice.
@@ -52,11 +52,11 @@ TEST(Blocks, FirstFrameOfASlowBlock) {
 }
 
 // x of the first point of frame k (from 1): the upper left corner of block 0's near face.
-float frame_start_x(const PointList& figure, std::size_t k) { return figure[(k - 1) * kSlice].x; }
+float frame_start_x(const ChannelPair& figure, std::size_t k) { return figure.x[(k - 1) * kSlice]; }
 
 TEST(Blocks, FastBlocksRestart) {
     RandomEngine random = first_speed(7);
-    const PointList fast = blocks(400, random);
+    const ChannelPair fast = blocks(400, random);
     // Speed 7: drawn at z = 493 - 7 (k - 1), last at 45 in frame 65, back at 493 in frame 66.
     EXPECT_EQ(frame_start_x(fast, 1), -6.0f / 100.0f);
     EXPECT_EQ(frame_start_x(fast, 64), -57.0f / 100.0f);
@@ -64,13 +64,13 @@ TEST(Blocks, FastBlocksRestart) {
     EXPECT_EQ(frame_start_x(fast, 66), -6.0f / 100.0f);
 
     random = first_speed(5);
-    const PointList medium = blocks(400, random);
+    const ChannelPair medium = blocks(400, random);
     // Speed 5: z = 50 in frame 90, which is drawn; the restart comes at frame 91.
     EXPECT_EQ(frame_start_x(medium, 90), -60.0f / 100.0f);
     EXPECT_EQ(frame_start_x(medium, 91), -6.0f / 100.0f);
 
     random = first_speed(1);
-    const PointList slow = blocks(400, random);
+    const ChannelPair slow = blocks(400, random);
     // Speed 1 never restarts: z = 101 in the last frame.
     EXPECT_EQ(frame_start_x(slow, 399), -29.0f / 100.0f);
 }

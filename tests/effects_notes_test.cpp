@@ -38,10 +38,10 @@ PointList slice_figure() {
 
 // FNV-1a over the bit patterns: the figures are exact, so a whole render is pinned by
 // one number, and any change in the order of the float operations changes it.
-std::uint64_t fingerprint(const PointList& points) {
+std::uint64_t fingerprint(const ChannelPair& figure) {
     std::uint64_t hash = 0xcbf29ce484222325u;
-    for (const Point& p : points) {
-        for (const float value : {p.x, p.y}) {
+    for (std::size_t i = 0; i < figure.size(); ++i) {
+        for (const float value : {figure.x[i], figure.y[i]}) {
             const auto bits = std::bit_cast<std::uint32_t>(value);
             for (int shift = 0; shift < 32; shift += 8) {
                 hash ^= (bits >> shift) & 0xFFu;
@@ -66,7 +66,7 @@ TEST(ObjNote, ThirdFaceCornersFittedAndShrunk) {
     const Model model = three_faces();
     // Octave 4 A: 3 corners stretch to 218 points (73, 73, 72), each held 5 samples.
     const std::vector<Note> notes = {{4, A, 440.0f}, {4, A, 440.0f}};
-    const PointList figure = obj_note(4, notes, model, 0.7f);
+    const ChannelPair figure = obj_note(4, notes, model, 0.7f);
     ASSERT_EQ(figure.size(), 2u * 3u * 1920u);
 
     EXPECT_EQ(figure[0], (Point{(7.0f / 100.0f) * 0.7f, (8.0f / 100.0f) * 0.7f}));
@@ -81,7 +81,7 @@ TEST(ObjNote, ThirdFaceCornersFittedAndShrunk) {
     const std::size_t last = figure.size() - 1920;
     EXPECT_NEAR(figure[last].x / (7.0f / 100.0f), 0.4f + 0.3f * (1920.0f / static_cast<float>(figure.size())), 1e-5);
     // Slice point 1919 is fitted point 165, the third corner.
-    EXPECT_NEAR(figure.back().x / (-30.0f / 100.0f), 0.4f, 1e-4);
+    EXPECT_NEAR(figure.x.back() / (-30.0f / 100.0f), 0.4f, 1e-4);
     // The show's melody over this model, pinned after checking it value for value against
     // a separate operation-by-operation reckoning.
     EXPECT_EQ(fingerprint(obj_note(75, kMelody, model, 0.7f)), 9520792975051598235u);
@@ -105,7 +105,7 @@ TEST(Loppu, FirstSliceIsTheBoxTurnedOnce) {
     // Against a silent figure, cross-fade point j is t * box point j, so the box is
     // recovered by dividing t out.
     const PointList silent(1920, Point{0.0f, 0.0f});
-    const PointList figure = loppu(1, silent, std::vector<Note>(2, kMelody[0]), 1.0f);
+    const ChannelPair figure = loppu(1, silent, std::vector<Note>(2, kMelody[0]), 1.0f);
     ASSERT_EQ(figure.size(), 1920u);
     EXPECT_EQ(figure[0], (Point{0.0f, 0.0f}));
     auto box_point = [&](std::size_t j) {
@@ -125,7 +125,7 @@ TEST(Loppu, FirstSliceIsTheBoxTurnedOnce) {
 TEST(Loppu, RepeatsDecideThePasses) {
     const PointList figure = slice_figure();
     // One repeat of eight notes: seven cross-fade slices and no melody.
-    const PointList short_fade = loppu(1, figure, kMelody, 1.0f);
+    const ChannelPair short_fade = loppu(1, figure, kMelody, 1.0f);
     ASSERT_EQ(short_fade.size(), 7u * 1920u);
     EXPECT_EQ(short_fade[0], figure[0]);
     EXPECT_TRUE(loppu(0, figure, kMelody, 1.0f).empty());
@@ -134,13 +134,13 @@ TEST(Loppu, RepeatsDecideThePasses) {
 
 TEST(Loppu, ShowCall) {
     const PointList figure = slice_figure();
-    const PointList closing = loppu(75, figure, kMelody, 1.0f);
+    const ChannelPair closing = loppu(75, figure, kMelody, 1.0f);
     // 599 cross-fade slices, 592 melody slices and 549 fading slices that still have a
     // box to draw: the count holds only if every one of the 1783 turns rounds as meant.
     EXPECT_EQ(closing.size(), 3'340'800u);
     EXPECT_EQ(closing[0], figure[0]);
     // The fade ends close to silence.
-    EXPECT_LT(std::abs(closing.back().x) + std::abs(closing.back().y), 1e-5f);
+    EXPECT_LT(std::abs(closing.x.back()) + std::abs(closing.y.back()), 1e-5f);
     // Pinned the same way as the note-object figure above.
     EXPECT_EQ(fingerprint(closing), 4410319928861723439u);
 }

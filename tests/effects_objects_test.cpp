@@ -31,7 +31,7 @@ Model make_model(std::vector<Vertex> vertices, std::vector<Face> faces) {
 }
 
 // A still picture: no rotation, no zoom, no filter; an outline's order from seed 1.
-PointList still(std::int32_t length, const Model& model, std::uint8_t mode, unsigned repeat = 2,
+ChannelPair still(std::int32_t length, const Model& model, std::uint8_t mode, unsigned repeat = 2,
                 std::int32_t face_every = 1) {
     RandomEngine random(1);
     return obj(length, model, mode, 0, 0, 0, 1.0f, 1.0f, 1.0f, std::nullopt, repeat, face_every, random);
@@ -39,9 +39,9 @@ PointList still(std::int32_t length, const Model& model, std::uint8_t mode, unsi
 
 using PointSet = std::set<std::pair<float, float>>;
 
-PointSet distinct(const PointList& points) {
+PointSet distinct(const ChannelPair& figure) {
     PointSet set;
-    for (const Point& p : points) set.insert({p.x, p.y});
+    for (std::size_t i = 0; i < figure.size(); ++i) set.insert({figure.x[i], figure.y[i]});
     return set;
 }
 
@@ -78,7 +78,7 @@ TEST(ObjEffect, FrameCountFollowsLength) {
 }
 
 TEST(ObjEffect, StillModelDrawsTheSameEveryFrame) {
-    const PointList figure = still(2, square(), 2);
+    const ChannelPair figure = still(2, square(), 2);
     ASSERT_EQ(figure.size(), 3 * kSlice);
     for (std::size_t i = 0; i < kSlice; ++i) {
         ASSERT_EQ(figure[i], figure[kSlice + i]);
@@ -106,7 +106,7 @@ TEST(ObjEffect, LongFrameIsCutWhereverTheSliceEnds) {
     }
     ASSERT_GT(drawing.size(), kSlice);
     for (unsigned repeat : {1u, 2u, 7u}) {
-        EXPECT_EQ(still(1, model, 2, repeat), draw_points_float(drawing, repeat, 0.02f)) << repeat;
+        EXPECT_EQ(still(1, model, 2, repeat), split_channels(draw_points_float(drawing, repeat, 0.02f))) << repeat;
     }
 }
 
@@ -132,7 +132,7 @@ TEST(ObjEffect, OutlineOrderChangesFromFrameToFrameAndFollowsTheSeed) {
         RandomEngine random(seed);
         return obj(72, square(), 3, 0, 0, 0, 1.0f, 1.0f, 1.0f, std::nullopt, 2, 1, random);
     };
-    const PointList first = outline(42);
+    const ChannelPair first = outline(42);
     EXPECT_EQ(outline(42), first);
     EXPECT_NE(outline(43), first);
 
@@ -153,7 +153,7 @@ TEST(ObjEffect, DotsOfEveryNthFace) {
         for (VertexIndex c = 0; c < 3; ++c) vertices.push_back({static_cast<float>(f * 10 + c), 1, 0});
         faces.push_back({3 * f, 3 * f + 1, 3 * f + 2});
     }
-    const PointList figure = still(1, make_model(vertices, faces), 1, 2, 3);
+    const ChannelPair figure = still(1, make_model(vertices, faces), 1, 2, 3);
     ASSERT_EQ(figure.size(), kSlice);
     const float expected_x[] = {20, 21, 22, 50, 51, 52};  // the 3rd and 6th faces
     for (std::size_t i = 0; i < kSlice; ++i) {
@@ -166,7 +166,7 @@ TEST(ObjEffect, ModeZeroTurnsAboutTheOriginOthersAboutTheCentre) {
     const float quarter = std::numbers::pi_v<float> / 2;
     RandomEngine random(1);
     const auto first_dot = [&](std::uint8_t mode) {
-        return obj(1, model, mode, 0, quarter, 0, 1, 1, 1, std::nullopt, 1, 1, random).front();
+        return obj(1, model, mode, 0, quarter, 0, 1, 1, 1, std::nullopt, 1, 1, random)[0];
     };
     // (40, 50) turned a quarter about the origin is (-50, 40); about the centre (50, 55) it
     // is (55, 45).
@@ -183,7 +183,7 @@ TEST(ObjEffect, RotationAccumulatesFrameByFrame) {
     const Model model = make_model({{50, 0, 0}, {50, 0, 0}, {50, 0, 0}}, {{0, 1, 2}});
     const float quarter = std::numbers::pi_v<float> / 2;
     RandomEngine random(1);
-    const PointList figure = obj(3, model, 0, 0, quarter, 0, 1, 1, 1, std::nullopt, 1, 1, random);
+    const ChannelPair figure = obj(3, model, 0, 0, quarter, 0, 1, 1, 1, std::nullopt, 1, 1, random);
     ASSERT_EQ(figure.size(), 5 * kSlice);
     const float expected[][2] = {{0, 0.5f}, {-0.5f, 0}, {0, -0.5f}, {0.5f, 0}, {0, 0.5f}};
     for (std::size_t k = 0; k < 5; ++k) {
@@ -196,7 +196,7 @@ TEST(ObjEffect, ClipKeepsTheBorderAndNaN) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     ASSERT_GT(100.00002f / 100.0f, 1.0f);
     const Model model{{{100, -100, 0}, {100.00002f, 0, 0}, {nan, 50, 0}}, {{0, 1, 2}}, {50, 0, 0}};
-    const PointList figure = still(1, model, 0, 1);
+    const ChannelPair figure = still(1, model, 0, 1);
     ASSERT_EQ(figure.size(), 1280u);
     EXPECT_EQ(figure[0], (Point{1.0f, -1.0f}));
     EXPECT_TRUE(std::isnan(figure[1].x));
@@ -209,7 +209,7 @@ TEST(ObjEffect, ZoomRunsFromStartTowardEnd) {
     faces[0] = {0, 1, 1};
     const Model model{{{10, 20, 0}, {200, 0, 0}}, faces, {0, 0, 0}};
     RandomEngine random(1);
-    const PointList figure = obj(1, model, 0, 0, 0, 0, 1, 5.0f, 1.0f, std::nullopt, 4, 1, random);
+    const ChannelPair figure = obj(1, model, 0, 0, 0, 0, 1, 5.0f, 1.0f, std::nullopt, 4, 1, random);
     ASSERT_EQ(figure.size(), 4u);
     const float x = 10.0f / 100.0f, y = 20.0f / 100.0f;
     const float factors[] = {5, 4, 3, 2};
@@ -219,9 +219,9 @@ TEST(ObjEffect, ZoomRunsFromStartTowardEnd) {
 TEST(ObjEffect, ZeroLowpassFreezesTheFirstPoint) {
     const Model model = make_model({{10, 10, 0}, {20, 15, 0}, {10, 30, 0}}, {{0, 1, 2}});
     RandomEngine random(1);
-    const PointList figure = obj(2, model, 1, 0.3f, 0.2f, 0.1f, 1, 1, 1, Lowpass{0, 0}, 2, 1, random);
+    const ChannelPair figure = obj(2, model, 1, 0.3f, 0.2f, 0.1f, 1, 1, 1, Lowpass{0, 0}, 2, 1, random);
     ASSERT_EQ(figure.size(), 3 * kSlice);
-    for (const Point& p : figure) ASSERT_EQ(p, figure[0]);
+    for (std::size_t i = 0; i < figure.size(); ++i) ASSERT_EQ(figure[i], figure[0]);
     EXPECT_TRUE(obj(0, model, 1, 0, 0, 0, 1, 1, 1, Lowpass{0, 0}, 2, 1, random).empty());
 }
 

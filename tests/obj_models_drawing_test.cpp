@@ -149,7 +149,8 @@ TEST(ModelDrawing, WireframeHandIsHeardWholeInEveryFrame) {
             for (int k = 0; k < 3; ++k) {
                 const Vertex& a = vertices[f[static_cast<std::size_t>(k)]];
                 const Vertex& b = vertices[f[static_cast<std::size_t>((k + 1) % 3)]];
-                append(drawing, create_line_float(a.x, a.y, b.x, b.y, 1.0f));
+                const PointList line = create_line_float(a.x, a.y, b.x, b.y, 1.0f);
+                drawing.insert(drawing.end(), line.begin(), line.end());
             }
         Box all, heard;
         for (std::size_t k = 0; k < drawing.size(); ++k) {

@@ -36,5 +36,23 @@ TEST(SweepingLowpass, RisingCutoffOpensUpWithoutOvershoot) {
     EXPECT_NEAR(step[1], 0.2820f, 1e-4f);
 }
 
+TEST(SweepingLowpass, SampleBySampleAsWritten) {
+    // Long enough to cross the blocks in which the coefficients are worked out ahead.
+    std::vector<float> samples(1000);
+    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<float>((i * 37) % 101) / 50.0f - 1.0f;
+    std::vector<float> expected = samples;
+    const float n = static_cast<float>(expected.size());
+    float y = expected[0];
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const float f = 100.0f + (6000.0f - 100.0f) * (static_cast<float>(i) / n);
+        const float rc = 1.0f / ((f + f) * 3.1415927f);
+        const float alpha = 1.0416667e-5f / (rc + 1.0416667e-5f);
+        y = y + (expected[i] - y) * alpha;
+        expected[i] = y;
+    }
+    sweeping_lowpass(samples, 100.0f, 6000.0f);
+    EXPECT_EQ(samples, expected);
+}
+
 }  // namespace
 }  // namespace lumo

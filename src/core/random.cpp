@@ -13,14 +13,11 @@ RandomEngine& thread_random_engine() {
     return engine;
 }
 
-std::int64_t random_int(RandomEngine& engine, std::int64_t low, std::int64_t high) {
-    const std::uint64_t span = static_cast<std::uint64_t>(high) - static_cast<std::uint64_t>(low) + 1;
-    if (span == 0) return static_cast<std::int64_t>(engine());  // the whole 64-bit range
-    // Rejection sampling: draws below `limit` are a whole number of copies of the span.
+std::uint64_t detail::redraw_above_limit(RandomEngine& engine, std::uint64_t first, std::uint64_t span) {
     const std::uint64_t limit = UINT64_MAX - UINT64_MAX % span;
-    std::uint64_t draw = engine();
+    std::uint64_t draw = first;
     while (draw >= limit) draw = engine();
-    return static_cast<std::int64_t>(static_cast<std::uint64_t>(low) + draw % span);
+    return draw;
 }
 
 }  // namespace lumo

@@ -19,9 +19,25 @@ RandomEngine seeded_from_system();
 // asks for it.  lumo plays with it, so every show is different.
 RandomEngine& thread_random_engine();
 
+namespace detail {
+
+// The draws from `first` on until one lies below the last whole copy of `span` in the
+// 64-bit range.
+std::uint64_t redraw_above_limit(RandomEngine& engine, std::uint64_t first, std::uint64_t span);
+
+}  // namespace detail
+
 // A uniformly distributed integer in [low, high].  The sampling is lumo's own (not a
 // standard-library distribution), so a seed gives the same values with every compiler
-// and library.
-std::int64_t random_int(RandomEngine& engine, std::int64_t low, std::int64_t high);
+// and library.  Inline: an outline shuffle draws millions of them.
+inline std::int64_t random_int(RandomEngine& engine, std::int64_t low, std::int64_t high) {
+    const std::uint64_t span = static_cast<std::uint64_t>(high) - static_cast<std::uint64_t>(low) + 1;
+    if (span == 0) return static_cast<std::int64_t>(engine());  // the whole 64-bit range
+    std::uint64_t draw = engine();
+    // Rejection sampling keeps draws below the last whole copy of the span.  That limit
+    // lies above UINT64_MAX - span, so a lower draw needs no 64-bit division to accept.
+    if (draw > UINT64_MAX - span) draw = detail::redraw_above_limit(engine, draw, span);
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(low) + draw % span);
+}
 
 }  // namespace lumo

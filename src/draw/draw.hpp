@@ -6,6 +6,7 @@
 // operation at a time, in the order written in draw.cpp.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "core/points.hpp"
@@ -21,13 +22,20 @@ std::vector<float> interpolate_float(float i0, float d0, float i1, float d1, flo
 // far endpoint.
 PointList create_line_float(float x0, float y0, float x1, float y1, float step);
 
+// Appends create_line_float(x0, y0, x1, y1, step) to `drawing`, without building it apart.
+void append_line(PointList& drawing, float x0, float y0, float x1, float y1, float step);
+
 // One slice of `seconds` at 96000 Hz: the points scaled to output units (÷ 100), each
 // held for `repeat` samples, cycled from the start until the slice is full.  Empty input
 // (or `repeat` 0, or a duration under one sample) gives an empty slice.
 PointList draw_points_float(PointList points, unsigned repeat, float seconds);
 
+// The number of points of a drawing that one 0.02-second slice plays with `repeat`:
+// later points are cut off, so an effect may stop drawing a frame once it has them.
+std::size_t heard_points(unsigned repeat);
+
 // Renders `frame` as one 0.02-second slice (draw_points_float(frame, repeat, 0.02)) onto
-// the end of `figure`, then empties `frame`, keeping its room for the next frame.
-void append_slice(PointList& figure, PointList& frame, unsigned repeat);
+// the end of `figure`'s two channels, then empties `frame`, keeping its room for the next.
+void append_slice(ChannelPair& figure, PointList& frame, unsigned repeat);
 
 }  // namespace lumo

@@ -63,7 +63,7 @@ void draw(PointList& frame, const Block& block) {
 
 }  // namespace
 
-PointList blocks(std::int32_t length, RandomEngine& random) {
+ChannelPair blocks(std::int32_t length, RandomEngine& random) {
     // Upper left, upper right, lower right, lower left; restarted in this order, so the
     // first four random draws go to blocks 0 to 3.
     std::array<Block, 4> boxes{{
@@ -74,7 +74,7 @@ PointList blocks(std::int32_t length, RandomEngine& random) {
     }};
     for (Block& block : boxes) restart(block, random);
 
-    PointList figure;
+    ChannelPair figure;
     if (length <= 1) return figure;
     const std::size_t frames = static_cast<std::size_t>(length - 1);
     figure.reserve(frames * kSliceSamples);

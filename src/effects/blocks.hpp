@@ -10,6 +10,6 @@ namespace lumo {
 
 // length - 1 frames of 1920 samples; each box's speed, at the start and at every
 // restart, is drawn from `random` (block 0 to 3 in turn).
-PointList blocks(std::int32_t length, RandomEngine& random);
+ChannelPair blocks(std::int32_t length, RandomEngine& random);
 
 }  // namespace lumo

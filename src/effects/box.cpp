@@ -21,7 +21,7 @@ void draw_box(PointList& frame, const BoxCorners& corners, float step) {
     for (const auto& [from, to] : kBoxEdges) {
         const Point& a = corners[from];
         const Point& b = corners[to];
-        append(frame, create_line_float(a.x, a.y, b.x, b.y, step));
+        append_line(frame, a.x, a.y, b.x, b.y, step);
     }
 }
 

@@ -12,6 +12,7 @@
 #include "core/fatal.hpp"
 #include "draw/draw.hpp"
 #include "effects/box.hpp"
+#include "effects/gain.hpp"
 
 namespace lumo {
 
@@ -94,7 +95,7 @@ PointList next_box_slice(Box& box, bool collapsing, float step) {
 
 // One pass of the melody: the box fitted to each note for repeats - 1 slices, collapsing
 // over the last slices of every note.
-void melody_pass(Box& box, unsigned repeats, std::span<const Note> notes, float step, PointList& out) {
+void melody_pass(Box& box, unsigned repeats, std::span<const Note> notes, float step, ChannelPair& out) {
     const unsigned threshold = repeats - repeats / 8;
     for (const Note& note : notes) {
         for (unsigned k = 1; k < repeats; ++k) {
@@ -106,7 +107,7 @@ void melody_pass(Box& box, unsigned repeats, std::span<const Note> notes, float 
 
 // The turning box blended in from `figure`: the weight moves linearly over the whole
 // cross-fade, so it begins on the figure and ends on the box.
-void cross_fade(Box& box, std::uint64_t slices, const PointList& figure, float step, PointList& out) {
+void cross_fade(Box& box, std::uint64_t slices, const PointList& figure, float step, ChannelPair& out) {
     const std::size_t begin = out.size();
     for (std::uint64_t k = 0; k < slices; ++k) {
         PointList lines = next_box_slice(box, false, step);
@@ -120,52 +121,57 @@ void cross_fade(Box& box, std::uint64_t slices, const PointList& figure, float s
               std::to_string(figure_length) + "\n right: " + std::to_string(box_length));
     }
     const float last = static_cast<float>(std::max<std::size_t>(box_length, 2) - 1);
-    for (std::size_t j = 0; j < box_length; ++j) {
-        const float t = static_cast<float>(j) / last;
-        const Point a = out[begin + j];
-        const Point b = figure[j % figure.size()];
-        out[begin + j] = {t * a.x + b.x * (1.0f - t), t * a.y + b.y * (1.0f - t)};
+    for (std::size_t start = 0; start < box_length; start += figure.size()) {
+        for (std::size_t i = 0; i < figure.size(); ++i) {
+            const std::size_t j = begin + start + i;
+            const float t = static_cast<float>(static_cast<std::int32_t>(start + i)) / last;
+            out.x[j] = t * out.x[j] + figure[i].x * (1.0f - t);
+            out.y[j] = t * out.y[j] + figure[i].y * (1.0f - t);
+        }
     }
 }
 
 }  // namespace
 
-PointList obj_note(unsigned repeats, std::span<const Note> notes, const Model& model, float scale) {
+ChannelPair obj_note(unsigned repeats, std::span<const Note> notes, const Model& model, float scale) {
     if (notes.empty() || repeats < 2) return {};
-    // The corners do not depend on the note, so one list serves every slice.
+    // The corners do not depend on the note, and every slice of a note is the same, so
+    // each note's slice is rendered once and copied.
     const PointList corners = face_corners(model);
-    PointList out;
+    ChannelPair out;
+    out.reserve(notes.size() * (repeats - 1) * kSliceSamples);
     for (const Note& note : notes) {
-        const PointList slice = draw_points_float(wave_to_length(note.octave, note.name, corners), 5, kSliceSeconds);
-        for (unsigned k = 1; k < repeats; ++k) append(out, slice);
+        PointList fitted = wave_to_length(note.octave, note.name, corners);
+        ChannelPair slice;
+        append_slice(slice, fitted, 5);
+        for (unsigned k = 1; k < repeats; ++k) {
+            out.x.insert(out.x.end(), slice.x.begin(), slice.x.end());
+            out.y.insert(out.y.end(), slice.y.begin(), slice.y.end());
+        }
     }
-
     const float delta = (scale + (-0.3f)) - scale;
-    const float count = static_cast<float>(out.size());
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        const float g = scale + delta * (static_cast<float>(i) / count);
-        out[i] = {out[i].x * g, out[i].y * g};
-    }
+    apply_linear_gain(out, 0, scale, delta);
     return out;
 }
 
-PointList loppu(unsigned repeats, const PointList& figure, std::span<const Note> notes, float step) {
+ChannelPair loppu(unsigned repeats, const PointList& figure, std::span<const Note> notes, float step) {
     Box box = kBoxStart;
-    PointList out;
+    ChannelPair out;
     const std::uint64_t slices_total = static_cast<std::uint64_t>(repeats) * notes.size();
-    if (slices_total >= 2) cross_fade(box, slices_total - 1, figure, step, out);
+    const std::uint64_t fade_slices = slices_total >= 2 ? slices_total - 1 : 0;
+    const bool melody = !notes.empty() && repeats >= 2;
+    const std::uint64_t pass_slices = melody ? notes.size() * (repeats - 1) : 0;
+    // Room for every slice: a slice whose box is too small to draw leaves its room unused
+    // (and untouched, so it costs no memory).
+    out.reserve(static_cast<std::size_t>((fade_slices + 2 * pass_slices) * kSliceSamples));
+    if (fade_slices > 0) cross_fade(box, fade_slices, figure, step, out);
+    if (!melody) return out;
 
-    if (notes.empty() || repeats < 2) return out;
     melody_pass(box, repeats, notes, step, out);
-
-    PointList fading;
-    melody_pass(box, repeats, notes, step, fading);
-    const float length = static_cast<float>(fading.size());
-    out.reserve(out.size() + fading.size());
-    for (std::size_t i = 0; i < fading.size(); ++i) {
-        const float gain = 1.0f - static_cast<float>(i) / length;
-        out.push_back({fading[i].x * gain, fading[i].y * gain});
-    }
+    // The second pass fades out in place: 1 + (-1) * (i / n) is exactly 1 - i / n.
+    const std::size_t fading = out.size();
+    melody_pass(box, repeats, notes, step, out);
+    apply_linear_gain(out, fading, 1.0f, -1.0f);
     return out;
 }
 

@@ -11,10 +11,10 @@ namespace lumo {
 
 // The corners of every third face of `model`, fitted to each note in turn for
 // repeats - 1 slices, shrinking from `scale` toward `scale` - 0.3.
-PointList obj_note(unsigned repeats, std::span<const Note> notes, const Model& model, float scale);
+ChannelPair obj_note(unsigned repeats, std::span<const Note> notes, const Model& model, float scale);
 
 // The closing figure: a cross-fade from `figure` (one slice, 1920 points) into a turning
 // box, the melody with the box fitted to each note, then the melody again fading out.
-PointList loppu(unsigned repeats, const PointList& figure, std::span<const Note> notes, float step);
+ChannelPair loppu(unsigned repeats, const PointList& figure, std::span<const Note> notes, float step);
 
 }  // namespace lumo

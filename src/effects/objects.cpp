@@ -12,6 +12,7 @@
 #include "core/convert.hpp"
 #include "core/fatal.hpp"
 #include "draw/draw.hpp"
+#include "effects/gain.hpp"
 #include "wave/filter.hpp"
 
 namespace lumo {
@@ -34,62 +35,114 @@ Matrix rotation(float rot_y, float rot_z, float rot_x) {
     }};
 }
 
-// Each row sums the y-term first, then the x-term, then the z-term.
-Vertex rotate(const Matrix& r, Vertex d) {
-    return {r[0][1] * d.y + r[0][0] * d.x + r[0][2] * d.z,
-            r[1][1] * d.y + r[1][0] * d.x + r[1][2] * d.z,
-            r[2][1] * d.y + r[2][0] * d.x + r[2][2] * d.z};
+// The turning positions, kept axis by axis in blocks: turning a block is a fixed-length
+// loop, which the compiler makes into vector operations.  The last block is padded.
+struct PositionBlock {
+    std::array<float, kBlockLength> x;
+    std::array<float, kBlockLength> y;
+    std::array<float, kBlockLength> z;
+};
+
+struct Positions {
+    std::vector<PositionBlock> blocks;
+    std::size_t count = 0;
+};
+
+Positions positions_for(std::size_t count) {
+    return {std::vector<PositionBlock>((count + kBlockLength - 1) / kBlockLength), count};
 }
 
-void turn(std::vector<Vertex>& vertices, const Matrix& r, bool about_origin, Vertex pivot) {
-    for (Vertex& v : vertices) {
+void set_position(Positions& positions, std::size_t i, const Vertex& v) {
+    PositionBlock& block = positions.blocks[i / kBlockLength];
+    block.x[i % kBlockLength] = v.x;
+    block.y[i % kBlockLength] = v.y;
+    block.z[i % kBlockLength] = v.z;
+}
+
+// Orthographic: a position is drawn at its x and y.
+Point drawn_at(const Positions& positions, std::size_t i) {
+    const PositionBlock& block = positions.blocks[i / kBlockLength];
+    return {block.x[i % kBlockLength], block.y[i % kBlockLength]};
+}
+
+// Turns every position once, in place, so the rotation accumulates from frame to frame.
+// About a pivot the difference is taken first and the pivot added back last; about the
+// origin nothing is added at all (adding 0 would turn -0 into +0).  Each row sums the
+// y-term first, then the x-term, then the z-term.
+void turn(Positions& positions, const Matrix& m, bool about_origin, Vertex pivot) {
+    // Copied out, so that the compiler knows the stores below leave them alone.
+    const float r00 = m[0][0], r01 = m[0][1], r02 = m[0][2];
+    const float r10 = m[1][0], r11 = m[1][1], r12 = m[1][2];
+    const float r20 = m[2][0], r21 = m[2][1], r22 = m[2][2];
+    const float px = pivot.x, py = pivot.y, pz = pivot.z;
+    for (PositionBlock& b : positions.blocks) {
         if (about_origin) {
-            v = rotate(r, v);
+            for (std::size_t j = 0; j < kBlockLength; ++j) {
+                const float x = b.x[j], y = b.y[j], z = b.z[j];
+                b.x[j] = r01 * y + r00 * x + r02 * z;
+                b.y[j] = r11 * y + r10 * x + r12 * z;
+                b.z[j] = r21 * y + r20 * x + r22 * z;
+            }
         } else {
-            const Vertex d = rotate(r, {v.x - pivot.x, v.y - pivot.y, v.z - pivot.z});
-            v = {pivot.x + d.x, pivot.y + d.y, pivot.z + d.z};
+            for (std::size_t j = 0; j < kBlockLength; ++j) {
+                const float dx = b.x[j] - px, dy = b.y[j] - py, dz = b.z[j] - pz;
+                b.x[j] = px + (r01 * dy + r00 * dx + r02 * dz);
+                b.y[j] = py + (r11 * dy + r10 * dx + r12 * dz);
+                b.z[j] = pz + (r21 * dy + r20 * dx + r22 * dz);
+            }
         }
     }
 }
 
-void append_line(PointList& frame, const Vertex& a, const Vertex& b, float step) {
-    append(frame, create_line_float(a.x, a.y, b.x, b.y, step));
+// Every index a mode draws from must name a vertex.  The faces do not change from frame
+// to frame, so they are checked once, before the first frame, in drawing order.
+void check_faces(const Model& model) {
+    for (const Face& face : model.faces) {
+        for (const VertexIndex index : face) checked_index(index, model.vertices.size());
+    }
 }
 
-void draw_dots(PointList& frame, const std::vector<Vertex>& vertices, const std::vector<Face>& faces,
-               std::int32_t face_every) {
+// The corners that a dots frame plays: those of every face_every-th face, in face order,
+// as far as one slice reaches.  A vertex shared by several faces is one corner of each,
+// turned along with them; identical arithmetic keeps the copies identical.
+Positions dot_corners(const Model& model, std::int32_t face_every, std::size_t heard) {
+    std::vector<VertexIndex> corners;
     std::int64_t counter = 0;
-    for (const Face& face : faces) {
-        // Skipped faces are checked too: a bad index is a bad model whichever faces are shown.
-        const Vertex& a = vertices[checked_index(face[0], vertices.size())];
-        const Vertex& b = vertices[checked_index(face[1], vertices.size())];
-        const Vertex& c = vertices[checked_index(face[2], vertices.size())];
+    for (const Face& face : model.faces) {
+        if (corners.size() >= heard) break;
         ++counter;
-        if (counter % face_every == 0) {
-            frame.push_back({a.x, a.y});
-            frame.push_back({b.x, b.y});
-            frame.push_back({c.x, c.y});
-        }
+        if (counter % face_every == 0) corners.insert(corners.end(), face.begin(), face.end());
     }
+    Positions positions = positions_for(std::min(corners.size(), heard));
+    for (std::size_t i = 0; i < positions.count; ++i) set_position(positions, i, model.vertices[corners[i]]);
+    return positions;
 }
 
-// The number of drawn points a slice plays: later points are cut off, so a frame stops
-// drawing lines once it has them (indices are still checked to the end).  With `repeat`
-// 0 nothing is played at all.
-std::size_t heard_points(unsigned repeat) {
-    return repeat == 0 ? 0 : (kSliceSamples + repeat - 1) / repeat;
+// A dots frame: the corners, in order.
+void draw_dots(PointList& frame, const Positions& corners) {
+    for (std::size_t i = 0; i < corners.count; ++i) frame.push_back(drawn_at(corners, i));
 }
 
-void draw_triangles(PointList& frame, const std::vector<Vertex>& vertices, const std::vector<Face>& faces,
-                    float step, std::size_t heard) {
+Positions all_vertices(const Model& model) {
+    Positions positions = positions_for(model.vertices.size());
+    for (std::size_t i = 0; i < positions.count; ++i) set_position(positions, i, model.vertices[i]);
+    return positions;
+}
+
+void append_line(PointList& frame, const Positions& positions, VertexIndex from, VertexIndex to, float step) {
+    const Point a = drawn_at(positions, from);
+    const Point b = drawn_at(positions, to);
+    append_line(frame, a.x, a.y, b.x, b.y, step);
+}
+
+// Only the first `heard` points of a frame are played, so drawing stops once it has them.
+void draw_triangles(PointList& frame, const Positions& positions, const std::vector<Face>& faces, float step,
+                    std::size_t heard) {
     for (const Face& face : faces) {
-        const Vertex& a = vertices[checked_index(face[0], vertices.size())];
-        const Vertex& b = vertices[checked_index(face[1], vertices.size())];
-        const Vertex& c = vertices[checked_index(face[2], vertices.size())];
-        if (frame.size() >= heard) continue;
-        append_line(frame, a, b, step);
-        append_line(frame, b, c, step);
-        append_line(frame, c, a, step);
+        if (frame.size() >= heard) return;
+        append_line(frame, positions, face[0], face[1], step);
+        append_line(frame, positions, face[1], face[2], step);
+        append_line(frame, positions, face[2], face[0], step);
     }
 }
 
@@ -127,6 +180,13 @@ std::vector<Edge> outline_edges(const std::vector<Face>& faces) {
     return edges;
 }
 
+void check_edges(const std::vector<Edge>& edges, std::size_t vertex_count) {
+    for (const Edge& edge : edges) {
+        checked_index(edge.low, vertex_count);
+        checked_index(edge.high, vertex_count);
+    }
+}
+
 // Only the first 1920 samples of a frame are heard, so the outline is drawn in a new
 // order every frame to let all of a large outline appear over time.  Written out with
 // random_int so that a seeded run gives the same order with any standard library.
@@ -137,43 +197,42 @@ void shuffle(std::vector<Edge>& edges, RandomEngine& random) {
     }
 }
 
-void draw_outline(PointList& frame, const std::vector<Vertex>& vertices, std::vector<Edge>& edges,
-                  float step, std::size_t heard, RandomEngine& random) {
+void draw_outline(PointList& frame, const Positions& positions, std::vector<Edge>& edges, float step,
+                  std::size_t heard, RandomEngine& random) {
     shuffle(edges, random);
     for (const Edge& edge : edges) {
-        const Vertex& a = vertices[checked_index(edge.low, vertices.size())];
-        const Vertex& b = vertices[checked_index(edge.high, vertices.size())];
-        if (frame.size() >= heard) continue;
-        append_line(frame, a, b, step);
+        if (frame.size() >= heard) return;
+        append_line(frame, positions, edge.low, edge.high, step);
     }
 }
 
-void filter_channels(PointList& figure, Lowpass lowpass) {
-    if (figure.empty()) return;
-    ChannelPair channels = split_channels(figure);
-    sweeping_lowpass(channels.x, lowpass.start_hz, lowpass.end_hz);
-    sweeping_lowpass(channels.y, lowpass.start_hz, lowpass.end_hz);
-    for (std::size_t i = 0; i < figure.size(); ++i) figure[i] = {channels.x[i], channels.y[i]};
-}
-
-// Points outside the unit square go; NaN coordinates stay, as their comparisons fail.
-void clip(PointList& figure) {
-    std::erase_if(figure, [](const Point& p) { return std::abs(p.x) > 1.0f || std::abs(p.y) > 1.0f; });
-}
-
-void zoom(PointList& figure, float scale_start, float scale_end) {
-    const float n = static_cast<float>(figure.size());
-    for (std::size_t j = 0; j < figure.size(); ++j) {
-        const float w = scale_start + (scale_end - scale_start) * (static_cast<float>(j) / n);
-        figure[j] = {figure[j].x * w, figure[j].y * w};
+// Points outside the unit square go, the rest keep their order; NaN coordinates stay,
+// as their comparisons fail.  Most figures lie wholly inside, which a vectorised scan
+// finds out before anything is moved.
+void clip(ChannelPair& figure) {
+    const auto outside = [&figure](std::size_t i) {
+        // `|`, not `||`: both sides are always evaluated, so the scan vectorises.
+        return (std::abs(figure.x[i]) > 1.0f) | (std::abs(figure.y[i]) > 1.0f);
+    };
+    int any_outside = 0;
+    for_each_index(figure.size(), [&](std::size_t i) { any_outside |= outside(i); });
+    if (any_outside == 0) return;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < figure.size(); ++i) {
+        if (outside(i)) continue;
+        figure.x[kept] = figure.x[i];
+        figure.y[kept] = figure.y[i];
+        ++kept;
     }
+    figure.x.resize(kept);
+    figure.y.resize(kept);
 }
 
 }  // namespace
 
-PointList obj(std::int32_t length, const Model& model, std::uint8_t mode, float rot_y, float rot_z,
-              float rot_x, float step, float scale_start, float scale_end,
-              std::optional<Lowpass> lowpass, unsigned repeat, std::int32_t face_every, RandomEngine& random) {
+ChannelPair obj(std::int32_t length, const Model& model, std::uint8_t mode, float rot_y, float rot_z,
+                float rot_x, float step, float scale_start, float scale_end,
+                std::optional<Lowpass> lowpass, unsigned repeat, std::int32_t face_every, RandomEngine& random) {
     const std::int32_t frame_count =
         saturating_cast<std::int32_t>(static_cast<float>(length) * kFramesPerLengthUnit);
     const std::size_t frames = frame_count < 2 ? 0 : static_cast<std::size_t>(frame_count - 1);
@@ -183,32 +242,40 @@ PointList obj(std::int32_t length, const Model& model, std::uint8_t mode, float 
         fatal("obj: face_every must not be 0 when drawing dots (modes 0 and 1)");
     }
 
-    PointList figure;
+    ChannelPair figure;
     if (frames > 0) {
-        std::vector<Vertex> vertices = model.vertices;
         const Matrix r = rotation(rot_y, rot_z, rot_x);
+        const std::size_t heard = heard_points(repeat);
         std::vector<Edge> outline;
-        if (mode == 3) outline = outline_edges(model.faces);
+        if (mode == 3) {
+            outline = outline_edges(model.faces);
+            check_edges(outline, model.vertices.size());
+        } else {
+            check_faces(model);
+        }
+        Positions positions = dots ? dot_corners(model, face_every, heard) : all_vertices(model);
 
         figure.reserve(frames * kSliceSamples);
-        const std::size_t heard = heard_points(repeat);
         PointList frame;
         for (std::size_t k = 0; k < frames; ++k) {
-            turn(vertices, r, mode == 0, model.center);
+            turn(positions, r, mode == 0, model.center);
             if (dots) {
-                draw_dots(frame, vertices, model.faces, face_every);
+                draw_dots(frame, positions);
             } else if (mode == 2) {
-                draw_triangles(frame, vertices, model.faces, step, heard);
+                draw_triangles(frame, positions, model.faces, step, heard);
             } else {
-                draw_outline(frame, vertices, outline, step, heard, random);
+                draw_outline(frame, positions, outline, step, heard, random);
             }
             append_slice(figure, frame, repeat);
         }
     }
 
-    if (lowpass) filter_channels(figure, *lowpass);
+    if (lowpass) {
+        sweeping_lowpass(figure.x, lowpass->start_hz, lowpass->end_hz);
+        sweeping_lowpass(figure.y, lowpass->start_hz, lowpass->end_hz);
+    }
     clip(figure);
-    zoom(figure, scale_start, scale_end);
+    apply_linear_gain(figure, 0, scale_start, scale_end - scale_start);
     return figure;
 }
 

@@ -69,7 +69,8 @@ PointList thin_evenly(const PointList& wave, std::uint32_t target) {
     const std::uint64_t n = wave.size();
     PointList out;
     out.reserve(target);
-    for (std::uint64_t j = 0; j < target; ++j) out.push_back(wave[j * n / target]);
+    // j * n in 64 bits; the position itself is below n, so it fits a 32-bit size_t.
+    for (std::uint64_t j = 0; j < target; ++j) out.push_back(wave[static_cast<std::size_t>(j * n / target)]);
     return out;
 }
 
