@@ -49,7 +49,7 @@ constexpr Golden kGolden[] = {
     {Title1, 286080, 0x8b343e3aa7559050},
     {Title2, 286080, 0x4c9da73b2d7cae82},
     {Title3, 286080, 0xca959df4703ee0ac},
-    {Clip1, 289786, 0x6ad8c587f05a4a02},
+    {Clip1, 289786, 0x761182df7075c4ac},
     {Clip2, 289786, 0x7772b1ab39246640},
     {Clip3, 289786, 0xf21870e43081e037},
     {Clip4, 289786, 0x5608201604f18038},

@@ -22,9 +22,12 @@ struct Recipe {
     // low note and a snare, '.' nothing).  Noise and thumps: 'x' an accent.
     std::string_view steps;
     double hat_cutoff;  // Hz
-    // How long the hits after the opening ring, as a share of the opening's: short in the
-    // sparse loops, so that the steps between hits are quiet; long in the dense ones.
+    // How long the hits after the opening ring, as a share of the longest: short, so that a
+    // figure over the loop shows clean late in a step.
     double ring = 1.0;
+    // How hard the hits after the opening strike: a loop of short hits strikes harder to
+    // keep its level without raising the opening's.
+    double punch = 1.0;
     // Where the sound stops (faded out, nothing wraps round); 0 for a seamless loop.
     double cut_seconds = 0.0;
     // The clip whose noise this one plays (0: its own), so that one clip can be the
@@ -38,12 +41,12 @@ constexpr std::string_view kOpening = "KSK";
 constexpr double kOpeningHatCutoff = 7000.0;
 
 const Recipe kRecipes[8] = {
-    {Kind::Groove, {0.92, 1.00, 0.20, 0.20, 3900, 0.24}, "KSK...K.KSK...K.", 9000, 0.45},
+    {Kind::Groove, {0.92, 1.00, 0.20, 0.20, 3900, 0.24}, "KSK...K.KSK...K.", 9000, 0.3, 1.4},
     {Kind::Groove, {0.93, 1.00, 0.25, 0.22, 3500, 0.17}, "KSKSK...K.KS.KS.", 8000, 0.6},
     {Kind::Groove, {1.00, 1.00, 0.34, 0.36, 970, 0.33}, "KSKKBKKKKKKKBKKK", 5000, 0.6},
     {Kind::Groove, {1.00, 1.00, 0.34, 0.35, 1400, 0.29}, "KSKKBKKKKKBK.KBK", 7000, 0.6},
     {Kind::Groove, {0.93, 1.00, 0.29, 0.30, 2050, 0.29}, "KSKKBkKkKKBK.KBk", 7000, 0.55},
-    {Kind::Groove, {0.92, 1.00, 0.17, 0.18, 1360, 0.34}, "KSKSK...K.KS.KS.", 8000, 0.6, 1.40, 2},
+    {Kind::Groove, {0.92, 1.00, 0.17, 0.18, 1360, 0.34}, "KSKSK...K.KS.KS.", 8000, 0.6, 1.0, 1.40, 2},
     {Kind::Noise, {1.00, 1.00, 0.24, 0.25, 15350, 0.66}, "x.x.....x.....x.", 6000},
     {Kind::Thumps, {0.42, 0.42, 0.07, 0.07, 710, -0.68}, "x.......x.......", 3000},
 };
@@ -92,7 +95,7 @@ void render_groove(int number, const Recipe& recipe, Layer& base, Layer& bright)
         add_hat(highs, frame, hat_gain, 0.012, hat_cutoff, seed_for(seed_owner, step, 1));
         add_hat(highs, frame + step_frames(step) / 2, 0.6 * hat_gain, 0.008, hat_cutoff,
                 seed_for(seed_owner, step, 2));
-        const double swing = kSwings[static_cast<std::size_t>(step)] == '+' ? 1.0 : -1.0;
+        const double swing = (kSwings[static_cast<std::size_t>(step)] == '+' ? 1.0 : -1.0) * (opening ? 1.0 : recipe.punch);
         if (hit == 'K' || hit == 'k' || hit == 'B') {
             // A hair of pitch sets the clips' kicks apart, the opening's too.
             Kick kick;
@@ -102,7 +105,8 @@ void render_groove(int number, const Recipe& recipe, Layer& base, Layer& bright)
             add_kick(base, frame, kick);
         }
         if (hit == 'K' || hit == 'B') add_pluck(base, frame, kBassLine[step], 0.45 * swing, kLowDecay * ring);
-        if (hit == 'S' || hit == 'B') add_snare(base, frame, 0.7, kSnareDecay * ring, seed_for(seed_owner, step, 4));
+        if (hit == 'S' || hit == 'B')
+            add_snare(base, frame, 0.7 * (opening ? 1.0 : recipe.punch), kSnareDecay * ring, seed_for(seed_owner, step, 4));
     }
 }
 
