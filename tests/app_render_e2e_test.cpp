@@ -15,9 +15,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <thread>
 
+#include "app/render_encoder.hpp"
 #include "assets/assets.hpp"
+#include "image/image.hpp"
+#include "scope/scope.hpp"
 #include "wave/wav.hpp"
 
 namespace lumo {
@@ -31,6 +35,36 @@ std::vector<std::byte> read_file(const fs::path& path) {
     std::vector<std::byte> bytes(chars.size());
     std::memcpy(bytes.data(), chars.data(), chars.size());
     return bytes;
+}
+
+// Standard output of a shell command.
+std::string output_of(const std::string& command) {
+    std::string text;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) text.append(buffer, got);
+        ::pclose(pipe);
+    }
+    return text;
+}
+
+// The child of `parent` (lumo-render's encoder), or -1.
+pid_t child_of(pid_t parent) {
+    for (const fs::directory_entry& entry : fs::directory_iterator("/proc")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string pid, name, state;
+        pid_t ppid = 0;
+        // The name is in parentheses and has no spaces for the programs looked for here.
+        if (stat >> pid >> name >> state >> ppid && ppid == parent) return static_cast<pid_t>(std::stol(pid));
+    }
+    return -1;
+}
+
+// Whether `pid` has ended (gone, or a zombie nobody reaps).
+bool has_ended(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string number, name, state;
+    return !(stat >> number >> name >> state) || state == "Z";
 }
 
 int run(const std::string& arguments) {
@@ -139,6 +173,86 @@ TEST_F(RenderProgram, SigintAndSigtermLeaveNoFileBehind) {
         EXPECT_NE(text.find(signal == SIGINT ? "stopped by SIGINT" : "stopped by SIGTERM"), std::string::npos) << text;
         fs::remove(log);
     }
+}
+
+// The show opens with clip 3 alone: its frame at 3 s is the scope's picture of the clip's
+// own samples, byte for byte (frame k of the show is clip frame k + 1).
+TEST_F(RenderProgram, AScopeFrameOfClip3AloneIsTheClipsOwnPicture) {
+    ASSERT_EQ(run("--scope " + directory_.string() + " --at 3 --size 96 --seed 1"), 0);
+    const PointList clip = read_wav_to_vec(assets::clip(3)).value();
+    const ScopeSettings settings{.size = 96};
+    const std::int64_t end = scope_sample_at(3.0);
+    std::vector<float> interleaved;
+    for (std::int64_t k = 0; k < end + kScopeFilterLobes; ++k) {
+        const Point p = clip[static_cast<std::size_t>(k + 1) % clip.size()];
+        interleaved.push_back(p.x);
+        interleaved.push_back(p.y);
+    }
+    const fs::path expected = directory_ / "expected.png";
+    ASSERT_TRUE(write_png(render_scope_frame({interleaved, 0}, end, settings), expected.string()).ok());
+    const std::vector<std::byte> frame = read_file(directory_ / "scope-3.000.png");
+    ASSERT_FALSE(frame.empty());
+    EXPECT_TRUE(frame == read_file(expected));
+}
+
+TEST_F(RenderProgram, AVideoHasTheAskedLengthRateAndStreams) {
+    if (!find_program("ffmpeg").ok() || !find_program("ffprobe").ok()) GTEST_SKIP() << "no ffmpeg here";
+    const fs::path video = directory_ / "show.mp4";
+    ASSERT_EQ(run("--video " + video.string() + " --from 20 --seconds 2 --fps 60 --size 120 --seed 1"), 0);
+    std::istringstream probe(output_of("ffprobe -v error -show_entries stream=codec_type,r_frame_rate"
+                                       " -show_entries format=duration -of default=noprint_wrappers=1 " +
+                                       video.string()));
+    int videos = 0, audios = 0;
+    std::string rate;
+    double duration = 0.0;
+    for (std::string line; std::getline(probe, line);) {
+        if (line == "codec_type=video") ++videos;
+        if (line == "codec_type=audio") ++audios;
+        if (line.starts_with("r_frame_rate=") && line != "r_frame_rate=0/0") rate = line.substr(13);
+        if (line.starts_with("duration=")) duration = std::stod(line.substr(9));
+    }
+    EXPECT_EQ(videos, 1);
+    EXPECT_EQ(audios, 1);
+    EXPECT_EQ(rate, "60/1");
+    EXPECT_NEAR(duration, 2.0, 0.05);
+    EXPECT_EQ(std::distance(fs::directory_iterator(directory_), fs::directory_iterator()), 1);
+}
+
+// Stopped while ffmpeg writes the video, lumo-render removes the temporary and ffmpeg ends
+// too (it runs in a process group of its own, so it got no signal of its own).
+TEST_F(RenderProgram, AStoppedVideoLeavesNoFileNorEncoder) {
+    if (!find_program("ffmpeg").ok()) GTEST_SKIP() << "no ffmpeg here";
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, STDERR_FILENO);
+        const std::string video = (directory_ / "long.mp4").string();
+        ::execl(LUMO_RENDER_BINARY, LUMO_RENDER_BINARY, "--video", video.c_str(), "--size", "64", "--seed", "1",
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    bool writing = false;
+    for (int tries = 0; tries < 12'000 && !writing; ++tries) {
+        for (const fs::directory_entry& entry : fs::directory_iterator(directory_)) {
+            std::error_code error;
+            writing = writing || entry.file_size(error) > 0;
+        }
+        if (!writing) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const pid_t encoder = child_of(child);
+    ::kill(child, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(writing);
+    ASSERT_NE(encoder, -1);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+    for (int tries = 0; tries < 1'000 && !has_ended(encoder); ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(has_ended(encoder));
+    EXPECT_TRUE(fs::is_empty(directory_));
 }
 
 TEST_F(RenderProgram, PicturesOfEveryFigureAndTheSheet) {

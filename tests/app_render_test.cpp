@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -24,7 +25,8 @@ TEST(RenderOptions, DefaultsAndEveryOption) {
     ASSERT_TRUE(plain.ok());
     EXPECT_EQ(plain.value().mode, RenderMode::Wav);
     EXPECT_EQ(plain.value().path, "show.wav");
-    EXPECT_EQ(plain.value().seconds, 160.0);
+    EXPECT_FALSE(plain.value().seconds.has_value());
+    EXPECT_EQ(wav_seconds(plain.value()), 160.0);
     EXPECT_EQ(plain.value().buffer_frames, 1024u);
     EXPECT_EQ(plain.value().format, RenderFormat::F32);
     EXPECT_FALSE(plain.value().seed.has_value());
@@ -39,6 +41,19 @@ TEST(RenderOptions, DefaultsAndEveryOption) {
 
     EXPECT_EQ(parse({"--figures", "out"}).value().mode, RenderMode::Figures);
     EXPECT_EQ(parse({"--png", "out"}).value().mode, RenderMode::Pictures);
+    EXPECT_EQ(parse({"--scope-sheet", "s.png"}).value().mode, RenderMode::ScopeSheet);
+
+    const Result<RenderOptions> scope = parse({"--scope", "out", "--at", "20.25,3,0", "--size", "120"});
+    ASSERT_TRUE(scope.ok());
+    EXPECT_EQ(scope.value().at, (std::vector<double>{20.25, 3.0, 0.0}));
+    EXPECT_EQ(scope.value().size, 120);
+
+    // The whole show from --from on, unless --seconds says otherwise.
+    const Result<RenderOptions> video = parse({"--video", "v.mkv", "--from", "100", "--fps", "60"});
+    ASSERT_TRUE(video.ok());
+    EXPECT_EQ(video.value().size, 600);
+    EXPECT_EQ(video_frames(video.value()), 60 * 60);
+    EXPECT_EQ(video_frames(parse({"--video", "v.mp4", "--seconds", "2"}).value()), 60);
 }
 
 TEST(RenderOptions, RefusesWhatItCannotDo) {
@@ -57,6 +72,18 @@ TEST(RenderOptions, RefusesWhatItCannotDo) {
              {"--wav", "a.wav", "--seed", "x"},
              {"--wav", "a.wav", "--loud", "yes"},
              {"--wav", ""},
+             {"--wav", "a.wav", "--size", "100"},
+             {"--scope-sheet", "s.png", "--seconds", "3"},
+             {"--scope", "out"},
+             {"--scope", "out", "--at", "1,"},
+             {"--scope", "out", "--at", "-1"},
+             {"--scope", "out", "--at", "1", "--size", "7"},
+             {"--scope", "out", "--at", "1", "--size", "600px"},
+             {"--video", "v.avi"},
+             {"--video", "v.mp4", "--fps", "25"},
+             {"--video", "v.mp4", "--size", "601"},
+             {"--video", "v.mp4", "--from", "160"},
+             {"--video", "v.mp4", "--at", "3"},
          }) {
         const Result<RenderOptions> parsed = parse(args);
         EXPECT_FALSE(parsed.ok()) << testing::PrintToString(args);
@@ -95,10 +122,16 @@ TEST_F(RenderFiles, UnusableDestinationsAreRefusedBeforePreparing) {
              {{"--wav", directory_.string()}, ": Is a directory"},
              {{"--figures", (file / "out").string()}, (file / "out").string() + ": Not a directory"},
              {{"--png", "/proc"}, "cannot write in the directory /proc: "},
+             {{"--scope", (file / "out").string(), "--at", "1"}, ": Not a directory"},
+             {{"--video", (directory_ / "v.mp4").string()}, "needs ffmpeg"},
          }) {
+        // No program is found on an empty PATH: a missing ffmpeg is reported before preparing.
+        const std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+        ::setenv("PATH", directory_.c_str(), 1);
         testing::internal::CaptureStderr();
         const int status = run_render(c.args);
         const std::string error = testing::internal::GetCapturedStderr();
+        ::setenv("PATH", path.c_str(), 1);
         EXPECT_EQ(status, 1) << testing::PrintToString(c.args);
         EXPECT_NE(error.find(c.expected), std::string::npos) << error;
         EXPECT_EQ(error.find("preparing"), std::string::npos) << error;

@@ -3,10 +3,14 @@
 #include <cstdio>
 #include <iostream>
 
+#include "app/render_encoder.hpp"
 #include "app/render_figure_files.hpp"
 #include "app/render_files.hpp"
 #include "app/render_options.hpp"
 #include "app/render_png.hpp"
+#include "app/render_scope.hpp"
+#include "app/render_scope_sheet.hpp"
+#include "app/render_video.hpp"
 #include "app/render_wav.hpp"
 #include "core/random.hpp"
 #include "show/prepare.hpp"
@@ -15,8 +19,14 @@ namespace lumo {
 
 namespace {
 
-// Preparing the show takes a while: an unwritable destination is found before that.
+// Preparing the show takes a while: an unwritable destination or a missing encoder is
+// found before that.
 Status check_destination(const RenderOptions& options) {
+    if (options.mode == RenderMode::Video) {
+        if (Result<std::string> found = find_program(kVideoEncoder); !found) {
+            return found.error().context("lumo-render --video needs ffmpeg");
+        }
+    }
     switch (render_mode_info(options.mode).target) {
         case RenderTarget::File: return check_file_location(options.path);
         case RenderTarget::Directory: return prepare_directory(options.path);
@@ -29,6 +39,9 @@ Status write_output(PreparedShow show, const RenderOptions& options) {
         case RenderMode::Wav: return write_wav(std::move(show), options);
         case RenderMode::Figures: return write_figure_files(show, options.path);
         case RenderMode::Pictures: return write_pictures(show, options.path);
+        case RenderMode::Scope: return write_scope_frames(std::move(show), options);
+        case RenderMode::ScopeSheet: return write_scope_sheet(std::move(show), options);
+        case RenderMode::Video: return write_video(std::move(show), options);
     }
     return {};
 }

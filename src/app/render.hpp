@@ -2,8 +2,9 @@
 //
 // It runs the same preparation and the same mixing code as lumo and writes what they make
 // to files: the options pick a mode (render_options.hpp), each mode has a writer of its
-// own (render_wav, render_figure_files, render_png), and every file goes to disk through
-// render_files, so nothing half-written is left behind.
+// own (render_wav, render_figure_files, render_png, render_scope, render_scope_sheet,
+// render_video), those that play the show mix it through render_mix, and every file goes
+// to disk through render_files, so nothing half-written is left behind.
 #pragma once
 
 #include <span>

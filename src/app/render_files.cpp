@@ -19,30 +19,11 @@ namespace {
 char g_temporary[PATH_MAX];
 volatile std::sig_atomic_t g_has_temporary = 0;
 volatile std::sig_atomic_t g_progress_line_open = 0;
+volatile std::sig_atomic_t g_child = 0;
 
 Error file_error(const std::string& what, const std::string& path, int error) {
     return Error(what + " " + path + ": " + std::strerror(error));
 }
-
-// Keeps SIGINT and SIGTERM waiting while a temporary comes into being or goes away, so
-// the handler never misses a file nor removes one that is already in place.  (lumo-render
-// writes files from one thread.)
-class InterruptsHeld {
-public:
-    InterruptsHeld() {
-        sigset_t set;
-        sigemptyset(&set);
-        sigaddset(&set, SIGINT);
-        sigaddset(&set, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &set, &previous_);
-    }
-    ~InterruptsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
-    InterruptsHeld(const InterruptsHeld&) = delete;
-    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
-
-private:
-    sigset_t previous_;
-};
 
 bool names_a_directory(const std::filesystem::path& path) {
     const std::string name = path.filename().string();
@@ -118,6 +99,8 @@ void write_stderr(const char (&text)[N]) {
 }
 
 void on_interrupt(int signal) {
+    // The child first: once it is gone nothing can write the temporary again.
+    if (g_child > 0) ::kill(static_cast<pid_t>(g_child), SIGKILL);
     if (g_has_temporary) ::unlink(g_temporary);
     if (g_progress_line_open) write_stderr("\n");
     if (signal == SIGINT) {
@@ -180,6 +163,21 @@ Status prepare_directory(const std::string& directory) {
     return {};
 }
 
+Result<int> open_scratch_file(const std::string& path) {
+    std::filesystem::path directory = std::filesystem::path(path).parent_path();
+    if (directory.empty()) directory = ".";
+    int descriptor = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (descriptor >= 0) return descriptor;
+    // Not every file system makes unnamed files: a named one loses its name at once, and
+    // an interrupt waits until it has.
+    std::string name = (directory / ".lumo-render-scratch.XXXXXX").string();
+    InterruptsHeld held;
+    descriptor = ::mkostemp(name.data(), O_CLOEXEC);
+    if (descriptor < 0) return file_error("cannot write in the directory", directory.string(), errno);
+    ::unlink(name.c_str());
+    return descriptor;
+}
+
 void remove_temporaries_on_interrupt() {
     struct sigaction action {};
     action.sa_handler = on_interrupt;
@@ -193,6 +191,18 @@ void remove_temporaries_on_interrupt() {
         if (previous.sa_handler != SIG_IGN) sigaction(signal, &action, nullptr);
     }
 }
+
+InterruptsHeld::InterruptsHeld() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &set, &previous_);
+}
+
+InterruptsHeld::~InterruptsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+
+void kill_on_interrupt(int child) { g_child = child; }
 
 void set_progress_line_open(bool open) { g_progress_line_open = open ? 1 : 0; }
 

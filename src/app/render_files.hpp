@@ -3,8 +3,11 @@
 // Each file is written under a hidden temporary name in its own directory
 // (".NAME.XXXXXX", shortened to fit the name limit) and renamed into place once complete.
 // The temporary is removed when writing fails, and when SIGINT or SIGTERM stops the
-// program.  Errors name the path and the operating system's reason.
+// program, which also ends a helper program that writes it (ffmpeg).  Errors name the path
+// and the operating system's reason.
 #pragma once
+
+#include <signal.h>
 
 #include <cstddef>
 #include <functional>
@@ -41,6 +44,29 @@ Status prepare_directory(const std::string& directory);
 // From now on SIGINT and SIGTERM remove the temporary being written, print one line on
 // standard error and end the program with status 130 or 143.
 void remove_temporaries_on_interrupt();
+
+// A file for scratch data in the directory of `path`, open for reading and writing.  It
+// has no name (it loses it as it is made), so it vanishes when it is closed, however
+// lumo-render ends.
+Result<int> open_scratch_file(const std::string& path);
+
+// Keeps SIGINT and SIGTERM waiting while it lives, so that the interrupt handler never
+// misses a temporary or child that is coming into being nor removes a file that is
+// already in place.  (lumo-render writes files from one thread.)
+class InterruptsHeld {
+public:
+    InterruptsHeld();
+    ~InterruptsHeld();
+    InterruptsHeld(const InterruptsHeld&) = delete;
+    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+private:
+    sigset_t previous_;
+};
+
+// From now on (until it is called again with 0) an interrupt also kills process `child`
+// (SIGKILL), so that a helper program writing the temporary stops with lumo-render.
+void kill_on_interrupt(int child);
 
 // Whether standard error's last line is unfinished (a progress line that is rewritten in
 // place), so that the interrupt message starts on a line of its own.

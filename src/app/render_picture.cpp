@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "app/render_files.hpp"
 #include "app/render_glyphs.hpp"
 #include "core/clock.hpp"
 #include "core/convert.hpp"
@@ -84,6 +85,41 @@ void draw_text(LightImage& image, int left, int top, std::string_view text) {
         }
         x += 6;
     }
+}
+
+void draw_text(RgbImage& image, int left, int top, std::string_view text, std::uint8_t level) {
+    int x = left;
+    for (char c : text) {
+        if (const auto* rows = glyph(c)) {
+            for (int row = 0; row < 7; ++row) {
+                for (int column = 0; column < 5; ++column) {
+                    const int px = x + column, py = top + row;
+                    if ((*rows)[row][column] != '#' || px < 0 || py < 0 || px >= image.width || py >= image.height) continue;
+                    std::uint8_t* pixel = image.pixel(px, py);
+                    pixel[0] = pixel[1] = pixel[2] = level;
+                }
+            }
+        }
+        x += 6;
+    }
+}
+
+void paste(RgbImage& image, const RgbImage& picture, int left, int top) {
+    for (int y = std::max(0, -top); y < picture.height && top + y < image.height; ++y) {
+        for (int x = std::max(0, -left); x < picture.width && left + x < image.width; ++x) {
+            const std::uint8_t* from = &picture.rgb[(static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width) +
+                                                     static_cast<std::size_t>(x)) * 3];
+            std::copy(from, from + 3, image.pixel(left + x, top + y));
+        }
+    }
+}
+
+Status write_picture(const RgbImage& image, const std::string& path) {
+    return write_file_replacing(path, [&](const PendingFile& file) -> Status {
+        Status written = write_png(image, file.temporary);
+        if (!written) return written.error().context("cannot write " + path);
+        return {};
+    });
 }
 
 RgbImage to_rgb(const LightImage& image) {

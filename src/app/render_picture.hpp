@@ -1,15 +1,19 @@
-// How lumo-render draws figures: as a scope's phosphor would show them, with labels in a
-// small pixel font, one figure as a strip of six slices and the whole show on one sheet.
+// How lumo-render draws pictures.  --png draws each figure's own wavetable as sharp dots
+// with a faint trace between them, one figure as a strip of six slices and all of them on
+// one sheet; the scope views (render_scope*) take their frames from src/scope/ and share
+// the labels in a small pixel font, the pasting and the PNG files.
 //
-// Drawing adds light (linear, three floats a pixel) so that traces build up where the
-// beam dwells; to_rgb tones the light into an 8-bit picture at the end.
+// --png's drawing adds light (linear, three floats a pixel) so that traces build up where
+// the beam dwells; to_rgb tones the light into an 8-bit picture at the end.
 #pragma once
 
 #include <cstddef>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/error.hpp"
 #include "core/points.hpp"
 #include "image/image.hpp"
 
@@ -32,6 +36,16 @@ void draw_phosphor(LightImage& image, int left, int top, int size, std::span<con
 
 // `text` in the 5 × 7 font, one character every six pixels.
 void draw_text(LightImage& image, int left, int top, std::string_view text);
+
+// `text` in the 5 × 7 font straight into an 8-bit picture, in one grey level.
+void draw_text(RgbImage& image, int left, int top, std::string_view text, std::uint8_t level = 230);
+
+// `picture` copied into `image` with its top left corner at (left, top); what falls outside
+// is cut off.
+void paste(RgbImage& image, const RgbImage& picture, int left, int top);
+
+// `image` as a PNG file at `path`, complete or not at all.
+Status write_picture(const RgbImage& image, const std::string& path);
 
 // Brightness saturates softly and keeps its hue, so dense and sparse drawings both stay
 // readable and a bright trace stays green.

@@ -3,24 +3,11 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "app/render_files.hpp"
 #include "app/render_picture.hpp"
 #include "show/catalogue.hpp"
 #include "show/prepare.hpp"
 
 namespace lumo {
-
-namespace {
-
-Status write_picture(const RgbImage& image, const std::string& path) {
-    return write_file_replacing(path, [&](const PendingFile& file) -> Status {
-        Status written = write_png(image, file.temporary);
-        if (!written) return written.error().context("cannot write " + path);
-        return {};
-    });
-}
-
-}  // namespace
 
 Status write_pictures(const PreparedShow& show, const std::string& directory) {
     LightImage sheet = blank_contact_sheet();

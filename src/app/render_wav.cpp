@@ -9,21 +9,12 @@
 #include <vector>
 
 #include "app/render_files.hpp"
+#include "app/render_mix.hpp"
 #include "core/clock.hpp"
-#include "show/playback.hpp"
 
 namespace lumo {
 
 namespace {
-
-// The show time of a buffer that starts `frames` frames into the show, read the way the
-// playback callback reads the clock: whole seconds plus nanoseconds.
-float show_time_at_frame(std::uint64_t frames) {
-    const MonotonicInstant origin{0, 0};
-    const MonotonicInstant now{static_cast<std::int64_t>(frames / kSampleRate),
-                               static_cast<std::uint32_t>((frames % kSampleRate) * 1'000'000'000ull / kSampleRate)};
-    return show_time(origin, now);
-}
 
 void show_progress(std::uint64_t done, std::uint64_t total_frames) {
     std::fprintf(stderr, "\rlumo-render: %.0f of %.0f seconds", static_cast<double>(done) / kSampleRate,
@@ -32,14 +23,14 @@ void show_progress(std::uint64_t done, std::uint64_t total_frames) {
 }
 
 template <class T>
-Status write_samples(PlaybackState& state, SNDFILE* file, const std::string& path, std::uint64_t total_frames,
-                     std::uint32_t buffer_frames) {
-    std::vector<T> buffer(static_cast<std::size_t>(buffer_frames) * kChannels);
+Status write_samples(OfflineMix& mix, SNDFILE* file, const std::string& path, std::uint64_t total_frames) {
+    std::vector<T> buffer(static_cast<std::size_t>(mix.buffer_frames) * kChannels);
     const std::uint64_t progress_every = 10ull * kSampleRate;
     for (std::uint64_t done = 0; done < total_frames;) {
-        const std::size_t frames = static_cast<std::size_t>(std::min<std::uint64_t>(buffer_frames, total_frames - done));
+        const std::size_t frames =
+            static_cast<std::size_t>(std::min<std::uint64_t>(mix.buffer_frames, total_frames - done));
         std::span<T> out(buffer.data(), frames * kChannels);
-        render_buffer<T>(state, out, show_time_at_frame(done));
+        mix_next<T>(mix, out);
         sf_count_t written = 0;
         if constexpr (std::is_same_v<T, float>) {
             written = sf_write_float(file, out.data(), static_cast<sf_count_t>(out.size()));
@@ -63,11 +54,8 @@ Status write_samples(PlaybackState& state, SNDFILE* file, const std::string& pat
 }  // namespace
 
 Status write_wav(PreparedShow show, const RenderOptions& options) {
-    const std::size_t max_samples = static_cast<std::size_t>(options.buffer_frames) * kChannels;
-    PlaybackState state =
-        make_playback_state(MonotonicInstant{0, 0}, std::move(show.voice_figures), show.score, max_samples);
-    show.score.reset();
-    const auto total_frames = static_cast<std::uint64_t>(std::llround(options.seconds * kSampleRate));
+    OfflineMix mix = make_offline_mix(std::move(show), options.buffer_frames);
+    const auto total_frames = static_cast<std::uint64_t>(std::llround(wav_seconds(options) * kSampleRate));
     return write_file_replacing(options.path, [&](const PendingFile& pending) -> Status {
         SF_INFO info{};
         info.samplerate = static_cast<int>(kSampleRate);
@@ -79,9 +67,8 @@ Status write_wav(PreparedShow show, const RenderOptions& options) {
         // show gives the same bytes.
         sf_command(file, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
         Status written = options.format == RenderFormat::F32
-                             ? write_samples<float>(state, file, options.path, total_frames, options.buffer_frames)
-                             : write_samples<std::int16_t>(state, file, options.path, total_frames,
-                                                           options.buffer_frames);
+                             ? write_samples<float>(mix, file, options.path, total_frames)
+                             : write_samples<std::int16_t>(mix, file, options.path, total_frames);
         if (const int closed = sf_close(file); closed != 0 && written) {
             return Error("cannot write " + options.path + ": " + sf_error_number(closed));
         }

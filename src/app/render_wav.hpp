@@ -1,8 +1,6 @@
 // lumo-render --wav: the show's output as the playback callback makes it for an ideal
-// device, as a 96000 Hz stereo WAV file.
-//
-// The clock is the only difference from lumo: the show time of each buffer is the number
-// of frames before it ÷ 96000.  The same seed and options give the same bytes.
+// device (render_mix.hpp), as a 96000 Hz stereo WAV file.  The same seed and options give
+// the same bytes.
 #pragma once
 
 #include "app/render_options.hpp"

@@ -1,0 +1,34 @@
+// lumo-render --scope: the show as an analogue scope in XY mode shows it (src/scope/ is the
+// model), one picture per instant asked for.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+
+#include "app/render_mix.hpp"
+#include "app/render_options.hpp"
+#include "core/error.hpp"
+#include "image/image.hpp"
+#include "scope/scope.hpp"
+#include "show/prepare.hpp"
+
+namespace lumo {
+
+// The frames of `mix` that end at the sample numbers `ends` (in any order, from where the
+// mix is on), each handed to `take` with its index in `ends`, earliest first.  The mix is
+// made once, only as far as the last frame needs, and only the stretch a frame reads is
+// kept in memory.  A failure of `take` stops the rest.
+Status render_scope_frames(OfflineMix& mix, std::span<const std::int64_t> ends, const ScopeSettings& settings,
+                           const std::function<Status(std::size_t index, const RgbImage& frame)>& take);
+
+// "scope-20.250.png": the name of the frame that ends at `seconds`.
+std::string scope_frame_name(double seconds);
+
+// One PNG for each time of options.at in the directory options.path, the frames of the
+// whole show's mix at options.size pixels.
+Status write_scope_frames(PreparedShow show, const RenderOptions& options);
+
+}  // namespace lumo

@@ -1,0 +1,204 @@
+#include "app/render_video.hpp"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "app/render_encoder.hpp"
+#include "app/render_files.hpp"
+#include "app/render_mix.hpp"
+#include "scope/scope.hpp"
+
+namespace lumo {
+
+namespace {
+
+// The samples go to ffmpeg and come back as they are in memory.
+static_assert(std::endian::native == std::endian::little, "ffmpeg reads the samples as f32le");
+
+constexpr std::size_t kFrameBytes = kChannels * sizeof(float);
+
+// Which stretches of the show the video needs, in sample numbers.
+struct VideoSpan {
+    ScopeSettings settings;
+    std::int64_t frame_samples;
+    std::int64_t frames;
+    std::int64_t from;         // the video's time 0
+    std::int64_t sound_first;  // the sound file starts here: the first frame's lead-in
+    std::int64_t sound_end;    // and ends with the time the last frame is shown
+};
+
+VideoSpan video_span(const RenderOptions& options) {
+    VideoSpan span;
+    span.settings = {.size = options.size, .fps = options.fps};
+    span.frame_samples = scope_frame_samples(span.settings);
+    span.frames = video_frames(options);
+    span.from = scope_sample_at(options.from);
+    span.sound_first = span.from - (scope_lead_in_frames(span.settings) + 1) * span.frame_samples - kScopeFilterLobes;
+    span.sound_end = span.from + span.frames * span.frame_samples;
+    static_assert(kScopeFilterLobes < 96000 / 60, "the last frame's filter context is in the sound");
+    return span;
+}
+
+class Progress {
+public:
+    explicit Progress(double seconds) : seconds_(seconds), start_(std::chrono::steady_clock::now()) {}
+
+    void show(const char* what, double done) {
+        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+        std::fprintf(stderr, "\rlumo-render: %s %.0f of %.0f seconds, %.1f× real time ", what, done, seconds_,
+                     wall > 0.0 ? done / wall : 0.0);
+        set_progress_line_open(true);
+    }
+    void end() {
+        std::fputc('\n', stderr);
+        set_progress_line_open(false);
+    }
+
+private:
+    double seconds_;
+    std::chrono::steady_clock::time_point start_;
+};
+
+Status write_bytes(int descriptor, const unsigned char* bytes, std::size_t count, std::int64_t offset) {
+    while (count > 0) {
+        const ssize_t written = ::pwrite(descriptor, bytes, count, offset);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return Error(std::string("cannot write the sound's scratch file: ") + std::strerror(errno));
+        }
+        bytes += written;
+        count -= static_cast<std::size_t>(written);
+        offset += written;
+    }
+    return {};
+}
+
+// The show's samples from span.sound_first to span.sound_end into `sound`, silence before
+// the show starts.
+Status write_sound(OfflineMix& mix, int sound, const VideoSpan& span) {
+    constexpr std::int64_t kPiece = 65536;  // frames
+    MixWindow window{{}, 0};
+    std::vector<float> piece;
+    for (std::int64_t first = span.sound_first; first < span.sound_end; first += kPiece) {
+        const std::int64_t end = std::min(first + kPiece, span.sound_end);
+        mix_until(mix, window, first, end);
+        piece.assign(static_cast<std::size_t>(end - first) * kChannels, 0.0f);
+        const std::int64_t from = std::max(first, window.first);
+        if (from < end) {
+            std::copy_n(window.interleaved.begin() + static_cast<std::ptrdiff_t>((from - window.first) * kChannels),
+                        (end - from) * kChannels, piece.begin() + static_cast<std::ptrdiff_t>((from - first) * kChannels));
+        }
+        const Status written = write_bytes(sound, reinterpret_cast<const unsigned char*>(piece.data()),
+                                           piece.size() * sizeof(float),
+                                           (first - span.sound_first) * static_cast<std::int64_t>(kFrameBytes));
+        if (!written) return written;
+    }
+    return {};
+}
+
+// Frames [first, end) of the sound file.
+Status read_sound(int sound, const VideoSpan& span, std::int64_t first, std::int64_t end, std::vector<float>& out) {
+    out.resize(static_cast<std::size_t>(end - first) * kChannels);
+    auto* bytes = reinterpret_cast<unsigned char*>(out.data());
+    std::size_t count = out.size() * sizeof(float);
+    std::int64_t offset = (first - span.sound_first) * static_cast<std::int64_t>(kFrameBytes);
+    while (count > 0) {
+        const ssize_t got = ::pread(sound, bytes, count, offset);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return Error(std::string("cannot read the sound's scratch file: ") + std::strerror(errno));
+        bytes += got;
+        count -= static_cast<std::size_t>(got);
+        offset += got;
+    }
+    return {};
+}
+
+// The frames into the encoder: frame k ends at `from` + k frames.  The screen starts with
+// the glow of the frames before the first, as a frame of --scope does.
+Status write_frames(const EncoderProcess& encoder, int sound, const VideoSpan& span, int fps) {
+    ScopeScreen screen = make_scope_screen(span.settings);
+    std::vector<float> samples;
+    Progress progress(static_cast<double>(span.frames) / fps);
+    for (std::int64_t k = -scope_lead_in_frames(span.settings); k < span.frames; ++k) {
+        const std::int64_t end = span.from + k * span.frame_samples;
+        const std::int64_t first = end - span.frame_samples - kScopeFilterLobes;
+        if (Status read = read_sound(sound, span, first, end + kScopeFilterLobes, samples); !read) return read;
+        expose_scope_frame(screen, {samples, first}, end, span.settings);
+        if (k < 0) continue;
+        if (Status written = write_to_encoder(encoder, develop_scope_frame(screen, span.settings).rgb); !written) {
+            return written;
+        }
+        if ((k + 1) % fps == 0 || k + 1 == span.frames) progress.show("video", static_cast<double>(k + 1) / fps);
+    }
+    progress.end();
+    return {};
+}
+
+}  // namespace
+
+std::vector<std::string> video_encoder_arguments(const RenderOptions& options, const std::string& output) {
+    const std::string size = std::to_string(options.size) + "x" + std::to_string(options.size);
+    std::vector<std::string> arguments = {
+        "-hide_banner", "-nostdin", "-loglevel", "error", "-nostats",
+        // The pictures on standard input, the sound on descriptor 3.
+        "-f", "rawvideo", "-pix_fmt", "rgb24", "-s", size, "-r", std::to_string(options.fps), "-i", "pipe:0",
+        "-f", "f32le", "-ar", std::to_string(kSampleRate), "-ac", "2", "-i", "pipe:3",
+        "-map", "0:v:0", "-map", "1:a:0",
+        // A thin bright trace on black needs a low CRF to stay sharp; 4:2:0 is what every
+        // player plays.
+        "-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p"};
+    if (options.path.ends_with(".mkv")) {
+        // Lossless to 24 bits at the show's own rate: the sound can drive a real scope.
+        for (const char* a : {"-c:a", "flac", "-sample_fmt", "s32", "-f", "matroska"}) arguments.emplace_back(a);
+    } else {
+        for (const char* a : {"-c:a", "aac", "-b:a", "256k", "-ar", "48000", "-movflags", "+faststart", "-f", "mp4"}) {
+            arguments.emplace_back(a);
+        }
+    }
+    // "file:" keeps a name with a colon from being read as a protocol.
+    arguments.emplace_back("-y");
+    arguments.push_back("file:" + output);
+    return arguments;
+}
+
+Status write_video(PreparedShow show, const RenderOptions& options) {
+    const Result<std::string> ffmpeg = find_program(kVideoEncoder);
+    if (!ffmpeg) return ffmpeg.error();
+    const VideoSpan span = video_span(options);
+    Result<int> scratch = open_scratch_file(options.path);
+    if (!scratch) return scratch.error();
+    const int sound = scratch.value();
+    Status done = [&]() -> Status {
+        std::fprintf(stderr, "lumo-render: mixing the sound\n");
+        OfflineMix mix = make_offline_mix(std::move(show));
+        if (Status written = write_sound(mix, sound, span); !written) return written;
+        // ffmpeg reads the sound from the video's time 0 on.
+        if (::lseek(sound, (span.from - span.sound_first) * static_cast<std::int64_t>(kFrameBytes), SEEK_SET) < 0) {
+            return Error(std::string("cannot read the sound's scratch file: ") + std::strerror(errno));
+        }
+        return write_file_replacing(options.path, [&](const PendingFile& pending) -> Status {
+            Result<EncoderProcess> started =
+                start_encoder(ffmpeg.value(), video_encoder_arguments(options, pending.temporary), sound);
+            if (!started) return started.error();
+            EncoderProcess& encoder = started.value();
+            if (Status written = write_frames(encoder, sound, span, options.fps); !written) {
+                stop_encoder(encoder);
+                return written.error().context("cannot write " + options.path);
+            }
+            if (Status finished = finish_encoder(encoder); !finished) {
+                return finished.error().context("cannot write " + options.path);
+            }
+            return {};
+        });
+    }();
+    ::close(sound);
+    return done;
+}
+
+}  // namespace lumo
