@@ -162,7 +162,8 @@ std::vector<Polygon> as_quads(const std::vector<Polygon>& triangles, std::size_t
     std::map<std::pair<int, int>, std::vector<std::size_t>> by_edge;
     for (std::size_t t = 0; t < triangles.size(); ++t)
         for (int k = 0; k < 3; ++k) {
-            const int a = triangles[t][static_cast<std::size_t>(k)], b = triangles[t][static_cast<std::size_t>((k + 1) % 3)];
+            const int a = triangles[t][static_cast<std::size_t>(k)];
+            const int b = triangles[t][static_cast<std::size_t>((k + 1) % 3)];
             by_edge[{std::min(a, b), std::max(a, b)}].push_back(t);
         }
     std::vector<Polygon> out;
@@ -177,8 +178,8 @@ std::vector<Polygon> as_quads(const std::vector<Polygon>& triangles, std::size_t
                 if (sharing.size() < 2) continue;
                 const Polygon& n = triangles[sharing[0] == t ? sharing[1] : sharing[0]];
                 int d = n[0];
-                for (int j = 0; j < 3; ++j)
-                    if (n[static_cast<std::size_t>(j)] != a && n[static_cast<std::size_t>(j)] != c) d = n[static_cast<std::size_t>(j)];
+                for (int corner : {n[0], n[1], n[2]})
+                    if (corner != a && corner != c) d = corner;
                 written = quad(a, b, c, d);
                 break;
             }
@@ -270,7 +271,8 @@ Mesh make_model_7() {
     // that way, so the outline shows whole then.
     const double depth = middle_depth(mesh);
     const std::vector<Polygon> section = add_section(mesh, pose, points, depth, 50 * pi / 180);
-    for (const Polygon& f : as_quads(section, static_cast<std::size_t>(66 - 2 * crown_segments))) mesh.faces.push_back(f);
+    for (const Polygon& f : as_quads(section, static_cast<std::size_t>(66 - 2 * crown_segments)))
+        mesh.faces.push_back(f);
     mesh = finish(mesh, "standing figure, arms bent upward", {{-28.92, -97.68, -135.64}, {28.60, 82.77, -88.24}});
     expect_counts(mesh, 4685, 66, 4650);
     return mesh;
@@ -301,9 +303,11 @@ Mesh make_model_11() {
     for (const Vec3& p : outline) trace.push_back(mesh.add_vertex(p, {0.5, 0.5}));
     const int loop_points[kFeatures.size()] = {8, 8, 8, 30, 8, 8};
     for (std::size_t f = 0; f < kFeatures.size(); ++f)
-        for (const Vec3& p : feature_loop(kFeatures[f], loop_points[f])) trace.push_back(mesh.add_vertex(p, {0.5, 0.5}));
+        for (const Vec3& p : feature_loop(kFeatures[f], loop_points[f]))
+            trace.push_back(mesh.add_vertex(p, {0.5, 0.5}));
     // After the features the silhouette again, which a low note shows every other point of.
-    for (int k = 0; static_cast<int>(trace.size()) < 768; ++k) trace.push_back(trace[static_cast<std::size_t>((k + 1) % 128)]);
+    for (int k = 0; static_cast<int>(trace.size()) < 768; ++k)
+        trace.push_back(trace[static_cast<std::size_t>((k + 1) % 128)]);
 
     const SkinDetail detail{{7, 9, 9, 9, 8, 8, 4, 4}, {10, 12, 8, 8, 7, 7, 7, 7}};
     const Skin skin = add_skin(mesh, pose, detail);

@@ -386,7 +386,8 @@ RingGrid add_rings(Mesh& mesh, const std::vector<std::vector<Vec3>>& rings) {
     for (int r = 0; r < grid.rings; ++r)
         for (int i = 0; i < grid.segments; ++i)
             mesh.add_vertex(rings[static_cast<std::size_t>(r)][static_cast<std::size_t>(i)],
-                            {static_cast<double>(i) / grid.segments, static_cast<double>(r) / std::max(1, grid.rings - 1)});
+                            {static_cast<double>(i) / grid.segments,
+                             static_cast<double>(r) / std::max(1, grid.rings - 1)});
     return grid;
 }
 

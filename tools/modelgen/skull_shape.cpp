@@ -82,7 +82,9 @@ std::vector<Vec3> loop(Vec3 centre, double half_width, double half_height, doubl
 }
 
 // skull_lines' order, which is the pen's.
-enum SkullLineIndex { vault_line, crest_line, brow_line, left_socket, right_socket, nose_line, left_cheek, right_cheek };
+enum SkullLineIndex {
+    vault_line, crest_line, brow_line, left_socket, right_socket, nose_line, left_cheek, right_cheek
+};
 
 std::vector<SkullLine> skull_lines() {
     std::vector<SkullLine> lines;
@@ -225,7 +227,8 @@ Mesh skull() {
             mesh.polylines.push_back(run);
         }
     }
-    if (static_cast<int>(mesh.vertices.size()) != skull_vertices || static_cast<int>(mesh.faces.size()) != skull_faces ||
+    if (static_cast<int>(mesh.vertices.size()) != skull_vertices ||
+        static_cast<int>(mesh.faces.size()) != skull_faces ||
         static_cast<int>(mesh.polylines.size()) != skull_polylines) {
         std::fprintf(stderr, "lumo-modelgen: skull has %zu vertices, %zu faces, %zu polylines\n", mesh.vertices.size(),
                      mesh.faces.size(), mesh.polylines.size());

@@ -6,6 +6,7 @@
 // the show skips carry the word's depth: they join those corners to points straight
 // behind them, so the word keeps its box and turning only narrows it.
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -64,8 +65,8 @@ std::vector<int> apportion(const std::vector<double>& weights, int total, int fl
         std::size_t pick = weights.size();
         for (std::size_t i = 0; i < weights.size(); ++i) {
             if (given > total && shares[i] <= floor) continue;
-            if (pick == weights.size() || (given < total ? remainder[i] > remainder[pick] : remainder[i] < remainder[pick]))
-                pick = i;
+            const bool better = given < total ? remainder[i] > remainder[pick] : remainder[i] < remainder[pick];
+            if (pick == weights.size() || better) pick = i;
         }
         if (pick == weights.size()) text_fail("cannot share out the title's dots");
         const int step = given < total ? 1 : -1;
@@ -119,7 +120,8 @@ Mesh make_title(const TextTitle& recipe) {
         fronts += front[s];
     }
     const int backs = static_cast<int>(recipe.want.vertices) - fronts;
-    if (backs < static_cast<int>(strokes.size()) || backs > drawn) text_fail(recipe.name + ": the vertex count cannot be met");
+    if (backs < static_cast<int>(strokes.size()) || backs > drawn)
+        text_fail(recipe.name + ": the vertex count cannot be met");
     std::vector<double> weights(drawn_faces.begin(), drawn_faces.end());
     std::vector<int> back = apportion(weights, backs, 1);
     for (std::size_t s = 0; s < strokes.size(); ++s)
@@ -156,14 +158,15 @@ Mesh make_title(const TextTitle& recipe) {
                 corner[static_cast<std::size_t>(k)] = first + index % front[s];
             }
             const int b = behind + i * back[s] / m;
-            for (int k = 0; k + 1 < recipe.every; ++k)
-                mesh.faces.push_back(tri(corner[static_cast<std::size_t>(k)], corner[static_cast<std::size_t>(k + 1)], b));
+            for (std::size_t k = 0; k + 1 < static_cast<std::size_t>(recipe.every); ++k)
+                mesh.faces.push_back(tri(corner[k], corner[k + 1], b));
             mesh.faces.push_back(tri(corner[0], corner[1], corner[2]));
             last = corner;
             last_back = b;
         }
     }
-    for (int k = 0; k < trailing; ++k) mesh.faces.push_back(tri(last[2], last[static_cast<std::size_t>(k % 2)], last_back));
+    for (int k = 0; k < trailing; ++k)
+        mesh.faces.push_back(tri(last[2], last[static_cast<std::size_t>(k % 2)], last_back));
 
     mesh.title = recipe.title;
     mesh.objects = {{recipe.name, 0, 0}};
@@ -241,7 +244,8 @@ Mesh make_model_6() {
         text_orient(piece);
         const int first = static_cast<int>(mesh.vertices.size());
         for (TextPoint p : piece.outer.points) mesh.add_vertex({p.x, p.y, 0}, uv(p));
-        for (const auto& t : text_triangulate(piece)) mesh.faces.push_back(tri(first + t[0], first + t[1], first + t[2]));
+        for (const auto& t : text_triangulate(piece))
+            mesh.faces.push_back(tri(first + t[0], first + t[1], first + t[2]));
         const int bar = static_cast<int>(mesh.vertices.size());
         for (TextPoint p : part.bar) mesh.add_vertex({p.x, p.y, 0}, uv(p));
         mesh.faces.push_back(tri(bar, bar + 1, bar + 2));
