@@ -216,6 +216,30 @@ TEST(EmbeddedClips, VariationsOfOneLoop) {
     EXPECT_LT(peak(tail), 0.001);
 }
 
+// The beam's distance from the centre, RMS over `count` frames from `first`.
+double displacement(const Channels& clip, std::size_t first, std::size_t count) {
+    double sum = 0;
+    for (std::size_t i = first; i < first + count; ++i) sum += clip.left[i] * clip.left[i] + clip.right[i] * clip.right[i];
+    return std::sqrt(sum / static_cast<double>(count));
+}
+
+// Clip 1 plays under figures: between its hits the beam must rest, so the figure shows
+// clean.  Its quiet steps (4-6, 8, 12-14) hold only bright, quiet material, and the beam
+// rests in at least 40% of the 1/30-s frames a film of the scope would show.
+TEST(EmbeddedClips, Clip1RestsBetweenItsHits) {
+    const Channels& clip = clips()[0];
+    const std::size_t step = kFrames / 16;
+    for (std::size_t s : {4u, 5u, 6u, 8u, 12u, 13u, 14u}) {
+        EXPECT_LT(displacement(clip, (s - 1) * step, step), 0.03) << "step " << s;
+    }
+    const std::size_t window = 3200;
+    std::size_t quiet = 0, windows = 0;
+    for (std::size_t first = 0; first + window <= kFrames; first += window, ++windows) {
+        quiet += displacement(clip, first, window) < 0.03;
+    }
+    EXPECT_GE(quiet * 10, windows * 4) << quiet << " of " << windows;
+}
+
 TEST(EmbeddedAssets, NumbersOutsideTheShowStopTheProgram) {
     EXPECT_EXIT(assets::clip(0), testing::ExitedWithCode(101), "index out of bounds");
     EXPECT_EXIT(assets::clip(9), testing::ExitedWithCode(101), "index out of bounds");

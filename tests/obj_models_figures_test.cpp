@@ -109,9 +109,8 @@ TEST(FigureModels, StandUprightWithTheHeadCentredAtTheTop) {
 }
 
 // The note effect draws model 11's corners of faces 3, 6, 9, … in order, and a short note
-// shows only the first 128 of them: those must already span the figure, and the whole
-// list must reach every vertex.
-TEST(FigureModels, NoteFigureCornersOutlineTheFigureEarlyAndReachEveryVertex) {
+// shows only the first 128 of them: those must already span the figure.
+TEST(FigureModels, NoteFigureCornersOutlineTheFigureEarly) {
     const Model model = load_obj(model_text(11));
     std::vector<Vertex> corners;
     for (std::size_t f = 2; f < model.faces.size(); f += 3) {
@@ -127,12 +126,6 @@ TEST(FigureModels, NoteFigureCornersOutlineTheFigureEarlyAndReachEveryVertex) {
     }
     EXPECT_GT(hi_x - lo_x, 0.8f * (whole.hi.x - whole.lo.x));
     EXPECT_GT(hi_y - lo_y, 0.9f * (whole.hi.y - whole.lo.y));
-
-    std::vector<bool> drawn(model.vertices.size(), false);
-    for (std::size_t f = 2; f < model.faces.size(); f += 3) {
-        for (VertexIndex i : model.faces[f]) drawn[i] = true;
-    }
-    EXPECT_EQ(std::count(drawn.begin(), drawn.end(), false), 0);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The committed title texts (models 1, 2, 3) and the logo (model 6): the text form lumo
-// embeds, that the titles' dots reach their outlines in the show's dot mode, and that the
-// logo's outline is four closed loops.  Their exact bytes are pinned by the regeneration
-// check.
+// embeds, that the titles' dots reach every point of their letters in the show's dot
+// mode, and that the logo's outline is four closed loops.  Their exact bytes are pinned by
+// the regeneration check.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -94,7 +94,7 @@ TEST(TitleModels, TextKeepsToTheFormLumoEmbedsWithoutFlatFaces) {
 
 // The show draws each title as the corners of every 2nd (models 1, 2) or 3rd (model 3)
 // face, two samples a dot, in slices of 1920 samples: all the dots must fit in a slice,
-// and they must reach nearly every point of the letters' outlines.
+// and they must reach nearly every point of the letters.
 TEST(TitleModels, DotsOfTheShownFacesFitASliceAndTraceTheLetters) {
     const std::pair<int, std::size_t> shown[] = {{1, 2}, {2, 2}, {3, 3}};
     for (const auto& [number, every] : shown) {

@@ -1,9 +1,11 @@
 #include "clips.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <string_view>
 
+#include "exact_math.hpp"
 #include "synth.hpp"
 
 namespace clipgen {
@@ -15,17 +17,19 @@ enum class Kind { Groove, Noise, Thumps };
 struct Recipe {
     Kind kind;
     Stats targets;
-    // One character per grid step: 'x' plays the groove, '.' only bright, quiet material.
+    // One character per grid step.  Grooves: what sounds on the step besides its hats
+    // ('K' a kick with a low note under it, 'k' a kick alone, 'S' a snare, 'B' a kick, a
+    // low note and a snare, '.' nothing).  Noise and thumps: 'x' an accent.
     std::string_view steps;
     double hat_cutoff;  // Hz
+    // How long the hits after the opening ring, as a share of the longest: short, so that a
+    // figure over the loop shows clean late in a step.
+    double ring = 1.0;
+    // How hard the hits after the opening strike: a loop of short hits strikes harder to
+    // keep its level without raising the opening's.
+    double punch = 1.0;
     // Where the sound stops (faded out, nothing wraps round); 0 for a seamless loop.
     double cut_seconds = 0.0;
-    // One kick (0-based step) played at its own gain: louder, it gives a sparse loop the
-    // peak it needs; softer, it sets a variation apart from its model.
-    int varied_kick = -1;
-    double varied_kick_gain = 1.0;
-    // Steps that get a snare besides the usual ones ('s'), one character per step.
-    std::string_view extra_snares = "................";
     // The clip whose noise this one plays (0: its own), so that one clip can be the
     // start of another.
     int noise_of = 0;
@@ -33,24 +37,35 @@ struct Recipe {
 
 // Clips 1 to 6 play the same first three steps, so that they open alike.
 constexpr int kOpeningSteps = 3;
+constexpr std::string_view kOpening = "KSK";
 constexpr double kOpeningHatCutoff = 7000.0;
 
 const Recipe kRecipes[8] = {
-    {Kind::Groove, {0.92, 1.00, 0.20, 0.20, 3900, 0.24}, "xxx...x.xxx...x.", 9000, 0.0, 8, 1.6},
-    {Kind::Groove, {0.93, 1.00, 0.25, 0.22, 3500, 0.17}, "xxxxx...x.xx.xx.", 8000},
-    {Kind::Groove, {1.00, 1.00, 0.34, 0.36, 970, 0.33}, "xxxxxxxxxxxxxxxx", 5000},
-    {Kind::Groove, {1.00, 1.00, 0.34, 0.35, 1400, 0.29}, "xxxxxxxxxxxx.xxx", 7000, 0.0, 10, 0.6, "..........s...s."},
-    {Kind::Groove, {0.93, 1.00, 0.29, 0.30, 2050, 0.29}, "xxxxxxxxxxxx.xxx", 7000},
-    {Kind::Groove, {0.92, 1.00, 0.17, 0.18, 1360, 0.34}, "xxxxx...x.xx.xx.", 8000, 1.40, -1, 1.0, "................", 2},
+    {Kind::Groove, {0.92, 1.00, 0.20, 0.20, 3900, 0.24}, "KSK...K.KSK...K.", 9000, 0.3, 1.4},
+    {Kind::Groove, {0.93, 1.00, 0.25, 0.22, 3500, 0.17}, "KSKSK...K.KS.KS.", 8000, 0.6},
+    {Kind::Groove, {1.00, 1.00, 0.34, 0.36, 970, 0.33}, "KSKKBKKKKKKKBKKK", 5000, 0.6},
+    {Kind::Groove, {1.00, 1.00, 0.34, 0.35, 1400, 0.29}, "KSKKBKKKKKBK.KBK", 7000, 0.6},
+    {Kind::Groove, {0.93, 1.00, 0.29, 0.30, 2050, 0.29}, "KSKKBkKkKKBK.KBk", 7000, 0.55},
+    {Kind::Groove, {0.92, 1.00, 0.17, 0.18, 1360, 0.34}, "KSKSK...K.KS.KS.", 8000, 0.6, 1.0, 1.40, 2},
     {Kind::Noise, {1.00, 1.00, 0.24, 0.25, 15350, 0.66}, "x.x.....x.....x.", 6000},
     {Kind::Thumps, {0.42, 0.42, 0.07, 0.07, 710, -0.68}, "x.......x.......", 3000},
 };
 
-// The bass line under the groove, one note per step (Hz); equal neighbours are tied.
+// The low notes under the kicks, one per step (Hz).
 constexpr double kBassLine[kSteps] = {55.0,  55.0,  55.0,  55.0,  65.41, 65.41, 49.0,  49.0,
                                       55.0,  55.0,  55.0,  55.0,  43.65, 43.65, 49.0,  49.0};
-constexpr bool kKickSteps[kSteps] = {1, 0, 1, 0, 0, 0, 1, 0, 1, 0, 1, 0, 0, 0, 1, 0};
-constexpr bool kSnareSteps[kSteps] = {0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0};
+
+// Which way the kick (and the low note under it) on each step swings first.  A kick's
+// first swing is its largest, so the limiter bends that side more and would leave an
+// offset; the steps are chosen so that every groove's kicks swing as often one way as the
+// other (to within one), the same in every clip so that the variations stay alike.
+constexpr std::string_view kSwings = "++-++-++--+++---";
+
+// How long a kick, a low note and a snare ring at most (seconds), and the share of that
+// the opening's hits ring for: short, so that a figure over any of the loops shows clean
+// late in a step.
+constexpr double kKickDecay = 0.05, kLowDecay = 0.06, kSnareDecay = 0.05;
+constexpr double kOpeningRing = 0.6;
 
 long step_frames(int step) { return step_start(step + 1) - step_start(step); }
 
@@ -60,45 +75,38 @@ std::uint64_t seed_for(int number, int step, int voice) {
 }
 
 // `base` holds what stays fixed while tuning; `bright` is scaled to set the brightness.
+// Every step has its hats; a hit decays within its step or the next, so the steps without
+// one are quiet, and a figure played over the loop shows clean between the beats.
 void render_groove(int number, const Recipe& recipe, Layer& base, Layer& bright) {
-    // The openings share their noise; only the kick's pitch differs a hair between clips.
-    Kick kick;
-    kick.end_hz = 48.0 + 0.03 * number;
     const int noise = recipe.noise_of != 0 ? recipe.noise_of : number;
     for (int step = 0; step < kSteps; ++step) {
         const long frame = step_start(step);
         if (recipe.cut_seconds > 0 && static_cast<double>(frame) >= recipe.cut_seconds * kRate) break;
         const bool opening = step < kOpeningSteps;
+        const char hit = opening ? kOpening[static_cast<std::size_t>(step)] : recipe.steps[static_cast<std::size_t>(step)];
         const int seed_owner = opening ? 0 : noise;
+        // A hit dies away before the loop ends, so that nothing wraps round into the
+        // opening (the longest instrument rings for five of its time constants).
+        const double left = static_cast<double>(kFrames - frame) / kRate;
+        const double ring = std::min(opening ? kOpeningRing : recipe.ring, left / (5 * kLowDecay));
         Layer& highs = opening ? base : bright;
         const double hat_gain = opening ? 0.035 : 0.12;
         const double hat_cutoff = opening ? kOpeningHatCutoff : recipe.hat_cutoff;
-        add_hat(highs, frame, hat_gain, 0.018, hat_cutoff, seed_for(seed_owner, step, 1));
-        add_hat(highs, frame + step_frames(step) / 2, 0.6 * hat_gain, 0.012, hat_cutoff,
+        add_hat(highs, frame, hat_gain, 0.012, hat_cutoff, seed_for(seed_owner, step, 1));
+        add_hat(highs, frame + step_frames(step) / 2, 0.6 * hat_gain, 0.008, hat_cutoff,
                 seed_for(seed_owner, step, 2));
-        if (recipe.steps[step] != 'x') {
-            // The first half's gaps are darker, the second half's answer them brighter.
-            const bool first_half = step < kSteps / 2;
-            add_wash(base, frame, step_frames(step), 0.3, first_half ? 300.0 : 600.0, first_half ? 2000.0 : 4000.0,
-                     seed_for(noise, step, 3));
-            add_wash(bright, frame, step_frames(step), 0.03, 3000.0, 12000.0, seed_for(noise, step, 10));
-            continue;
+        const double swing = (kSwings[static_cast<std::size_t>(step)] == '+' ? 1.0 : -1.0) * (opening ? 1.0 : recipe.punch);
+        if (hit == 'K' || hit == 'k' || hit == 'B') {
+            // A hair of pitch sets the clips' kicks apart, the opening's too.
+            Kick kick;
+            kick.gain = swing;
+            kick.decay = kKickDecay * ring;
+            kick.end_hz += 0.03 * number;
+            add_kick(base, frame, kick);
         }
-        if (kKickSteps[step]) {
-            Kick this_kick = kick;
-            if (step == recipe.varied_kick) this_kick.gain *= recipe.varied_kick_gain;
-            add_kick(base, frame, this_kick);
-        }
-        if (kSnareSteps[step] || recipe.extra_snares[step] == 's') {
-            add_snare(base, frame, 0.7, seed_for(seed_owner, step, 4));
-        }
-        const bool tied = step > 0 && recipe.steps[step - 1] == 'x' && kBassLine[step - 1] == kBassLine[step];
-        if (tied) continue;
-        int last = step;
-        while (last + 1 < kSteps && recipe.steps[last + 1] == 'x' && kBassLine[last + 1] == kBassLine[step]) {
-            ++last;
-        }
-        add_bass(base, frame, step_start(last + 1) - frame, kBassLine[step], 0.45);
+        if (hit == 'K' || hit == 'B') add_pluck(base, frame, kBassLine[step], 0.45 * swing, kLowDecay * ring);
+        if (hit == 'S' || hit == 'B')
+            add_snare(base, frame, 0.7 * (opening ? 1.0 : recipe.punch), kSnareDecay * ring, seed_for(seed_owner, step, 4));
     }
 }
 
@@ -132,7 +140,7 @@ void cut(std::vector<double>& signal, double seconds) {
     for (std::size_t i = 0; i < signal.size(); ++i) {
         const double t = static_cast<double>(i) / kRate - seconds;
         if (t > fade) signal[i] = 0.0;
-        else if (t > 0) signal[i] *= 0.5 + 0.5 * std::cos(std::numbers::pi * t / fade);
+        else if (t > 0) signal[i] *= 0.5 + 0.5 * modelgen::exact_cos(std::numbers::pi * t / fade);
     }
 }
 
@@ -196,7 +204,8 @@ Clip make_clip(int number) {
     clip.left = shape_channel(direct, recipe.targets.rms_left, recipe.targets.peak_left);
     const double angle = solve_angle(to_unit(clip.left), direct, twin, recipe.targets.correlation);
     std::vector<double> right(direct.size());
-    for (std::size_t i = 0; i < right.size(); ++i) right[i] = std::cos(angle) * direct[i] + std::sin(angle) * twin[i];
+    const double c = modelgen::exact_cos(angle), s = modelgen::exact_sin(angle);
+    for (std::size_t i = 0; i < right.size(); ++i) right[i] = c * direct[i] + s * twin[i];
     clip.right = shape_channel(right, recipe.targets.rms_right, recipe.targets.peak_right);
     clip.brightness = brightness;
     clip.angle = angle;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "exact_math.hpp"
 #include "synth.hpp"
 
 namespace clipgen {
@@ -32,7 +33,7 @@ struct Limiter {
         double y;
         if (top > ceiling) {
             const double bend = (top - knee) / (ceiling - knee);
-            y = knee + (ceiling - knee) * (1.0 - std::pow(1.0 - s, bend));
+            y = knee + (ceiling - knee) * (1.0 - modelgen::exact_pow(1.0 - s, bend));
         } else {
             // Too few transients for the wanted peak: lift the loudest ones instead.
             y = magnitude + (ceiling - top) * s * s;
@@ -123,7 +124,7 @@ double solve_angle(const std::vector<double>& left, const std::vector<double>& d
     const double dd = dot(direct, direct, n), tt = dot(twin, twin, n), dt = dot(direct, twin, n);
     const double ll = dot(left, left, n);
     auto correlation_at = [&](double angle) {
-        const double c = std::cos(angle), s = std::sin(angle);
+        const double c = modelgen::exact_cos(angle), s = modelgen::exact_sin(angle);
         return (c * ld + s * lt) / std::sqrt(ll * (c * c * dd + 2 * c * s * dt + s * s * tt));
     };
     // The correlation falls from about +1 to about -1 as the angle turns through half a circle.

@@ -3,9 +3,15 @@
 #include <cmath>
 #include <numbers>
 
+#include "exact_math.hpp"
+
 namespace clipgen {
 
 namespace {
+
+using modelgen::exact_cos;
+using modelgen::exact_exp;
+using modelgen::exact_sin;
 
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 
@@ -50,7 +56,7 @@ double HighPass::operator()(double x) {
     return y2;
 }
 
-LowPass::LowPass(double cutoff) : coefficient(1.0 - std::exp(-kTwoPi * cutoff / kRate)) {}
+LowPass::LowPass(double cutoff) : coefficient(1.0 - exact_exp(-kTwoPi * cutoff / kRate)) {}
 
 double LowPass::operator()(double x) {
     state1 += coefficient * (x - state1);
@@ -66,43 +72,44 @@ void add_kick(Layer& layer, long frame, const Kick& kick) {
     double phase = 0.0;
     for (long i = 0; i < length; ++i) {
         const double t = seconds(i);
-        const double hz = kick.end_hz + (kick.start_hz - kick.end_hz) * std::exp(-t / kick.pitch_decay);
-        double envelope = kick.gain * attack(t, 0.0015) * std::exp(-t / kick.decay);
+        const double hz = kick.end_hz + (kick.start_hz - kick.end_hz) * exact_exp(-t / kick.pitch_decay);
+        double envelope = kick.gain * attack(t, 0.003) * exact_exp(-t / kick.decay);
         if (end - t < 0.01) envelope *= (end - t) / 0.01;
-        layer.add(frame + i, envelope * std::sin(phase), envelope * std::cos(phase));
+        layer.add(frame + i, envelope * exact_sin(phase), envelope * exact_cos(phase));
         phase += kTwoPi * hz / kRate;
     }
 }
 
-void add_bass(Layer& layer, long frame, long frames, double hz, double gain) {
-    const double release = 0.012;
-    const double length = seconds(frames);
-    for (long i = 0; i < frames; ++i) {
+void add_pluck(Layer& layer, long frame, double hz, double gain, double decay) {
+    const long length = static_cast<long>(decay * 5.0 * kRate);
+    const double end = seconds(length);
+    for (long i = 0; i < length; ++i) {
         const double t = seconds(i);
-        const double tail = length - t;
-        double envelope = gain * attack(t, 0.006) * (0.55 + 0.45 * std::exp(-t / 0.25));
-        if (tail < release) envelope *= tail / release;
+        double envelope = gain * attack(t, 0.003) * exact_exp(-t / decay);
+        if (end - t < 0.01) envelope *= (end - t) / 0.01;
         const double phase = kTwoPi * hz * t;
-        const double direct = std::sin(phase) + 0.35 * std::sin(2 * phase) + 0.12 * std::sin(3 * phase);
-        const double twin = std::cos(phase) + 0.35 * std::cos(2 * phase) + 0.12 * std::cos(3 * phase);
+        const double direct = exact_sin(phase) + 0.35 * exact_sin(2 * phase) + 0.12 * exact_sin(3 * phase);
+        const double twin = exact_cos(phase) + 0.35 * exact_cos(2 * phase) + 0.12 * exact_cos(3 * phase);
         layer.add(frame + i, envelope * direct, envelope * twin);
     }
 }
 
-void add_snare(Layer& layer, long frame, double gain, std::uint64_t seed) {
+void add_snare(Layer& layer, long frame, double gain, double decay, std::uint64_t seed) {
     Rng direct_noise{seed};
     Rng twin_noise{seed ^ 0x5A5A5A5A12345678ull};
     HighPass direct_high(900.0), twin_high(900.0);
     LowPass direct_low(4500.0), twin_low(4500.0);
-    const long length = static_cast<long>(0.5 * kRate);
+    const long length = static_cast<long>(decay * 5.0 * kRate);
+    const double end = seconds(length);
     for (long i = 0; i < length; ++i) {
         const double t = seconds(i);
         const double rise = attack(t, 0.001);
-        const double body = 0.6 * rise * std::exp(-t / 0.045);
-        const double rattle = rise * std::exp(-t / 0.085) * (t > 0.45 ? (0.5 - t) / 0.05 : 1.0);
+        const double body = 0.6 * rise * exact_exp(-t / (0.5 * decay));
+        double rattle = rise * exact_exp(-t / decay);
+        if (end - t < 0.01) rattle *= (end - t) / 0.01;
         const double phase = kTwoPi * 185.0 * t;
-        const double direct = body * std::sin(phase) + rattle * direct_low(direct_high(direct_noise.uniform()));
-        const double twin = body * std::cos(phase) + rattle * twin_low(twin_high(twin_noise.uniform()));
+        const double direct = body * exact_sin(phase) + rattle * direct_low(direct_high(direct_noise.uniform()));
+        const double twin = body * exact_cos(phase) + rattle * twin_low(twin_high(twin_noise.uniform()));
         layer.add(frame + i, gain * direct, gain * twin);
     }
 }
@@ -114,7 +121,7 @@ void add_hat(Layer& layer, long frame, double gain, double decay, double cutoff,
     const long length = static_cast<long>(decay * 9.0 * kRate);
     for (long i = 0; i < length; ++i) {
         const double t = seconds(i);
-        const double envelope = gain * attack(t, 0.0005) * std::exp(-t / decay);
+        const double envelope = gain * attack(t, 0.0005) * exact_exp(-t / decay);
         layer.add(frame + i, envelope * direct_high(direct_noise.uniform()),
                   envelope * twin_high(twin_noise.uniform()));
     }
@@ -131,7 +138,7 @@ void add_wash(Layer& layer, long frame, long frames, double gain, double low_cut
     for (long i = 0; i < frames; ++i) {
         const double t = seconds(i);
         double envelope = gain * attack(t, fade);
-        if (decay > 0) envelope *= std::exp(-t / decay);
+        if (decay > 0) envelope *= exact_exp(-t / decay);
         if (length - t < fade) envelope *= (length - t) / fade;
         layer.add(frame + i, envelope * direct_low(direct_high(direct_noise.uniform())),
                   envelope * twin_low(twin_high(twin_noise.uniform())));

@@ -1,4 +1,5 @@
-// The instruments every clip is drawn from, rendered in double precision.
+// The instruments every clip is drawn from, rendered in double precision with the
+// generators' exact elementary functions, so that every platform writes the same samples.
 //
 // Each instrument writes two renderings of itself: `direct`, which becomes the left
 // channel, and `twin`, made of the same envelopes over quadrature tones and independent
@@ -49,18 +50,19 @@ struct LowPass {
 };
 
 struct Kick {
-    double gain = 1.0;
+    double gain = 1.0;  // negative: the kick swings the other way first
     double start_hz = 160.0;
     double end_hz = 48.0;
-    double pitch_decay = 0.035;  // seconds
-    double decay = 0.12;         // seconds
+    double pitch_decay = 0.03;  // seconds
+    double decay = 0.06;        // seconds
 };
 void add_kick(Layer& layer, long frame, const Kick& kick);
 
-// A held note of three harmonics; `frames` long including its release.
-void add_bass(Layer& layer, long frame, long frames, double hz, double gain);
+// A plucked low note of three harmonics, dying away with time constant `decay` (seconds).
+void add_pluck(Layer& layer, long frame, double hz, double gain, double decay);
 
-void add_snare(Layer& layer, long frame, double gain, std::uint64_t seed);
+// A drum hit of noise over a short tone, dying away with time constant `decay` (seconds).
+void add_snare(Layer& layer, long frame, double gain, double decay, std::uint64_t seed);
 
 // Short high-passed noise burst; `decay` in seconds.
 void add_hat(Layer& layer, long frame, double gain, double decay, double cutoff, std::uint64_t seed);

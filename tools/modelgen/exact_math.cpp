@@ -80,4 +80,36 @@ double exact_atan2(double y, double x) {
 
 double exact_hypot(double x, double y) { return std::sqrt(x * x + y * y); }
 
+namespace {
+
+// ln 2 as the double nearest it plus the remainder.
+constexpr double ln2_high = 6.93147180369123816490e-01;
+constexpr double ln2_low = 1.90821492927058770002e-10;
+
+}  // namespace
+
+// x = k·ln 2 + r with |r| <= ln 2 / 2, then e^r from its series (the first term left out is
+// below 1e-19 there) and the power of two exactly.
+double exact_exp(double x) {
+    const double k = std::round(x / std::numbers::ln2);
+    const double r = (x - k * ln2_high) - k * ln2_low;
+    double sum = 1.0;
+    for (int n = 18; n >= 1; --n) sum = 1.0 + sum * r / n;
+    return std::ldexp(sum, lumo::saturating_cast<int>(k));
+}
+
+// x = m·2^e with m in [sqrt(1/2), sqrt(2)), then ln m = 2·atanh(u), u = (m - 1) / (m + 1),
+// |u| < 0.172, from its series.
+double exact_log(double x) {
+    int e = 0;
+    double m = std::frexp(x, &e);
+    if (m < std::numbers::sqrt2 / 2) m *= 2, e -= 1;
+    const double u = (m - 1) / (m + 1), u2 = u * u;
+    double sum = 0;
+    for (int n = 41; n >= 3; n -= 2) sum = (sum + 1.0 / n) * u2;
+    return 2 * (u + u * sum) + e * ln2_high + e * ln2_low;
+}
+
+double exact_pow(double x, double y) { return x == 0 ? 0.0 : exact_exp(y * exact_log(x)); }
+
 }  // namespace modelgen

@@ -1,15 +1,16 @@
-// Trigonometry that gives the same bits on every platform.
+// Elementary functions that give the same bits on every platform.
 //
-// The committed models must regenerate byte for byte on x86-64, aarch64 and armhf.  The
-// C library's sin, cos, atan2 and hypot differ in the last bit between platforms (aarch64's
-// use fused multiply-adds), and a last bit is enough to flip a tie between two ears of a
-// symmetric letter or the sign of a zero.  These are built from +, -, *, / and sqrt only,
+// The committed models and clips must regenerate byte for byte on x86-64, aarch64 and
+// armhf.  The C library's sin, cos, exp, atan2 and hypot may differ in the last bit
+// between platforms (aarch64's use fused multiply-adds), and a last bit is enough to flip
+// a tie between two ears of a symmetric letter, the sign of a zero, a printed digit or a
+// sample's rounding to 16 bits.  These are built from +, -, *, / and sqrt only,
 // which IEEE 754 rounds the same way everywhere (with -ffp-contract=off), to within a few
 // units in the last place of the true value.
 //
-// The rule for the generator: wherever a computed value decides a branch, an ordering or a
-// count, compute it with these (or with plain arithmetic), never with <cmath>'s
-// transcendental functions.
+// The rule for the generators: wherever a computed value decides a branch, an ordering, a
+// count or a written digit, compute it with these (or with plain arithmetic), never with
+// <cmath>'s transcendental functions.
 #pragma once
 
 namespace modelgen {
@@ -20,5 +21,11 @@ double exact_cos(double x);
 double exact_atan2(double y, double x);
 // sqrt(x² + y²), without the overflow care of std::hypot (lengths here are small).
 double exact_hypot(double x, double y);
+// e^x for |x| < 700.
+double exact_exp(double x);
+// The natural logarithm of x > 0.
+double exact_log(double x);
+// x^y for x > 0 (0 for x = 0 and y > 0).
+double exact_pow(double x, double y);
 
 }  // namespace modelgen

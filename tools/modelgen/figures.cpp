@@ -1,188 +1,114 @@
 // Models 7, 9 and 11: standing human figures.
 //
-// Each figure is built in a body frame of about 180 units, soles at y = 0, facing +z,
-// from lofted parts (head with neck, torso, arms running into the hands, legs, feet),
-// then fitted to the box the show expects.  Model 7 is the detailed quad skin; models 9
-// and 11 share one low-detail body, mostly triangulated, in two poses.
+// The show draws a figure three ways, and each model is laid out for the ways it meets:
+//  - as dots (the corners of every second face, of which only the first 960 of a frame are
+//    heard): the skin comes first, part by part and ring by ring along each part, coarse
+//    before fine, so that the heard dots reach from head to feet and the beam's path runs
+//    along the body (which the show's low-pass then keeps as the body's shape);
+//  - as an outline (the edges of exactly one stored triangle, a quad stored as its first
+//    three corners): no edge of the skin is single, and the outline is a frontal section
+//    of the body, a plate whose boundary is the silhouette and whose holes are the eyes,
+//    the mouth, the belt and the knees;
+//  - as notes (model 11: the corners of every third face, of which a note shows the first
+//    128 or 192, or every other one of the first 768): those faces trace the silhouette,
+//    then the features, then the silhouette again.
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <numbers>
+#include <string>
+#include <utility>
 
-#include "figures_parts.hpp"
+#include "exact_math.hpp"
+#include "figures_body.hpp"
 #include "models.hpp"
+#include "text_outline.hpp"
 
 namespace modelgen {
 
 namespace {
 
-// Vertices around and rings along each part; the counts are what make each model's
-// vertex and face totals come out exactly.
-struct FigureDetail {
-    int head_segments, head_rings;
-    bool head_round_below;  // a fan closes the neck instead of a zip
-    int torso_segments, torso_rings;
-    int leg_segments, leg_rings;
-    int foot_segments, foot_rings;
-    int arm_segments, arm_rings;
-    bool cuffs;  // close the arms across the wrists
-    bool belt;   // close the torso across the waist and the hips
+constexpr double pi = std::numbers::pi;
+
+// The order in which the dots visit the parts, and which way along each, so that the
+// beam's jumps between parts stay short: down the head and the torso, down one leg and up
+// the other, then out along each arm.
+struct Visit {
+    int part;
+    bool outwards;
+};
+constexpr std::array<Visit, 8> kVisits{{{head_part, false},
+                                        {torso_part, false},
+                                        {left_leg, true},
+                                        {left_foot, true},
+                                        {right_foot, false},
+                                        {right_leg, false},
+                                        {right_arm, true},
+                                        {left_arm, true}}};
+
+// Rings and segments of each part, in the pose's part order.
+struct SkinDetail {
+    std::array<int, 8> rings, segments;
 };
 
-constexpr FigureDetail detailed{32, 20, false, 36, 35, 20, 36, 16, 12, 16, 30, true, false};
-constexpr FigureDetail low_detail{10, 9, true, 16, 12, 10, 9, 8, 5, 10, 8, false, true};
-
-// A joint of a limb: where the centre line passes and the half-widths there.
-struct Joint {
-    Vec3 at;
-    double across, deep;
+// The features: each a slot in the section, so that its edge shows as a short closed line
+// on the figure (x, y in the body frame seen from the front; z its depth for the notes).
+struct Feature {
+    double x, y, half_width, half_height, z;
 };
+constexpr std::array<Feature, 6> kFeatures{{{-3.1, 168.5, 1.3, 0.8, 8.5},    // eyes
+                                            {3.1, 168.5, 1.3, 0.8, 8.5},
+                                            {0, 161.8, 2.2, 0.5, 8.0},       // mouth
+                                            {0, 109.0, 12.0, 0.9, 9.4},      // belt
+                                            {-9.3, 54.0, 3.0, 0.6, 6.2},     // knees
+                                            {9.3, 54.0, 3.0, 0.6, 6.2}}};
 
-// The right arm from inside the shoulder to the fingertips; the left one is its mirror.
-// The wrist is joint `wrist`.
-struct ArmPose {
-    std::vector<Joint> joints;
-    std::size_t wrist;
-};
-
-const ArmPose arms_bent_upward{{
-                                   {{19.0, 146.0, 0.0}, 4.8, 4.8},    // inside the shoulder
-                                   {{22.5, 141.0, 0.0}, 5.2, 5.2},
-                                   {{23.8, 128.0, -1.5}, 4.5, 4.6},   // upper arm
-                                   {{24.0, 116.5, -2.5}, 3.9, 4.0},   // elbow
-                                   {{23.2, 119.0, 8.0}, 4.2, 4.3},    // forearm
-                                   {{22.2, 123.5, 19.5}, 2.6, 3.0},   // wrist
-                                   {{21.6, 127.0, 27.5}, 1.7, 4.4},   // knuckles
-                                   {{21.2, 129.5, 34.0}, 1.1, 3.3},   // fingertips
-                               },
-                               5};
-
-const ArmPose arms_away{{
-                            {{19.0, 146.0, 0.0}, 4.8, 4.8},
-                            {{23.0, 141.0, 0.0}, 5.2, 5.2},
-                            {{29.5, 129.0, -0.5}, 4.5, 4.6},
-                            {{36.0, 117.5, -1.0}, 3.9, 4.0},
-                            {{41.5, 107.0, -0.5}, 4.0, 4.1},
-                            {{47.0, 97.0, 0.0}, 2.6, 3.0},
-                            {{51.5, 89.5, 0.5}, 1.7, 4.4},
-                            {{55.0, 83.5, 1.0}, 1.1, 3.3},
-                        },
-                        5};
-
-// Cumulative fractions of the polyline length at each joint, close enough to the
-// smoothed centre line's arc length to place the sections.
-std::vector<double> joint_fractions(const std::vector<Joint>& joints) {
-    std::vector<double> at{0};
-    for (std::size_t i = 1; i < joints.size(); ++i) {
-        const Vec3 d = joints[i].at - joints[i - 1].at;
-        at.push_back(at.back() + std::sqrt(dot(d, d)));
+// The feature as a loop of `points` points (a diamond for 4, else an ellipse), starting
+// at its left end and running counter-clockwise.
+std::vector<Vec3> feature_loop(const Feature& f, int points) {
+    std::vector<Vec3> loop;
+    for (int k = 0; k < points; ++k) {
+        const double a = pi + 2 * pi * k / points;
+        loop.push_back({f.x + f.half_width * exact_cos(a), f.y + f.half_height * exact_sin(a), f.z});
     }
-    for (double& a : at) a /= at.back();
-    return at;
+    return loop;
 }
 
-FigureLoft limb(const std::vector<Joint>& joints, double mirror) {
-    FigureLoft loft;
-    const std::vector<double> at = joint_fractions(joints);
-    for (std::size_t i = 0; i < joints.size(); ++i) {
-        loft.path.push_back({joints[i].at.x * mirror, joints[i].at.y, joints[i].at.z});
-        loft.sections.push_back({at[i], joints[i].across, joints[i].deep});
+// The section: the front outline of `points` points with the features as holes (four
+// points each), triangulated, on the vertical plane through (0, `depth`) in x–z turned by
+// `yaw` (radians, +x towards -z) from facing the front.  Appends its vertices and returns
+// its faces.
+std::vector<Polygon> add_section(Mesh& mesh, const BodyPose& pose, int points, double depth, double yaw) {
+    const std::vector<Vec3> outline = front_outline(pose, points);
+    TextPiece piece;
+    std::vector<Vec3> at = outline;
+    for (const Vec3& p : outline) piece.outer.points.push_back({p.x, p.y});
+    piece.outer.sharp.assign(outline.size(), false);
+    for (const Feature& f : kFeatures) {
+        TextContour hole;
+        // Clockwise, as a hole runs.
+        std::vector<Vec3> loop = feature_loop(f, 4);
+        std::reverse(loop.begin(), loop.end());
+        for (const Vec3& p : loop) hole.points.push_back({p.x, p.y});
+        hole.sharp.assign(loop.size(), true);
+        piece.holes.push_back(hole);
+        at.insert(at.end(), loop.begin(), loop.end());
     }
-    loft.side = {mirror, 0, 0};
-    return loft;
+    const int first = static_cast<int>(mesh.vertices.size());
+    const double c = exact_cos(yaw), s = exact_sin(yaw);
+    for (const Vec3& p : at) mesh.add_vertex({p.x * c, p.y, depth - p.x * s}, {0.5, 0.5});
+    std::vector<Polygon> faces;
+    for (const auto& t : text_triangulate(piece)) faces.push_back(tri(first + t[0], first + t[1], first + t[2]));
+    return faces;
 }
 
-void add_arm(FigureMesh& figure, const FigureDetail& detail, const ArmPose& pose, double mirror) {
-    FigureLoft arm = limb(pose.joints, mirror);
-    arm.segments = detail.arm_segments;
-    arm.rings = detail.arm_rings;
-    if (detail.cuffs) {
-        const double wrist = joint_fractions(pose.joints)[pose.wrist];
-        arm.bands.push_back(static_cast<int>(wrist * (arm.rings - 1) + 0.5));
-    }
-    figure_add_loft(figure, arm);
-}
-
-void add_leg_and_foot(FigureMesh& figure, const FigureDetail& detail, double mirror) {
-    FigureLoft leg = limb({{{8.5, 97.0, 0.0}, 8.0, 8.2},
-                           {{8.7, 92.0, 0.3}, 8.6, 8.9},
-                           {{8.8, 80.0, 0.6}, 7.6, 7.9},
-                           {{8.9, 66.0, 0.9}, 6.3, 6.5},
-                           {{9.0, 53.0, 1.2}, 4.9, 5.0},   // knee
-                           {{9.0, 44.0, 0.4}, 5.4, 5.7},   // calf
-                           {{9.0, 32.0, -0.3}, 4.6, 4.8},
-                           {{9.0, 18.0, -0.8}, 3.3, 3.5},
-                           {{9.0, 10.0, -1.0}, 3.0, 3.2},  // ankle
-                           {{9.0, 7.0, -1.0}, 2.4, 2.6}},
-                          mirror);
-    leg.segments = detail.leg_segments;
-    leg.rings = detail.leg_rings;
-    figure_add_loft(figure, leg);
-
-    FigureLoft foot = limb({{{9.0, 4.6, -5.0}, 2.2, 2.2},   // heel
-                            {{9.1, 4.4, -3.5}, 3.4, 3.8},
-                            {{9.2, 4.2, 0.0}, 3.8, 4.3},
-                            {{9.4, 3.6, 6.0}, 4.3, 3.6},
-                            {{9.7, 2.7, 12.0}, 4.8, 2.6},  // ball of the foot
-                            {{9.9, 2.1, 17.0}, 4.6, 1.9},
-                            {{10.0, 1.6, 20.0}, 2.5, 1.0}},  // toes
-                           mirror);
-    foot.segments = detail.foot_segments;
-    foot.rings = detail.foot_rings;
-    foot.squareness = 3;
-    figure_add_loft(figure, foot);
-}
-
-FigureMesh build_figure(const FigureDetail& detail, const ArmPose& arms) {
-    FigureMesh figure;
-
-    // Head and neck in one loft, the neck reaching into the torso.
-    FigureLoft head = limb({{{0, 147.0, -2.0}, 5.6, 5.6},
-                            {{0, 151.0, -2.0}, 5.0, 5.2},
-                            {{0, 155.0, -1.6}, 4.6, 5.0},
-                            {{0, 158.0, -0.6}, 5.4, 7.2},   // chin
-                            {{0, 161.0, 0.2}, 6.6, 8.6},
-                            {{0, 165.0, 0.4}, 7.4, 9.3},
-                            {{0, 169.0, 0.4}, 7.7, 9.5},
-                            {{0, 173.0, 0.2}, 7.4, 9.2},
-                            {{0, 176.5, 0.0}, 6.3, 7.8},
-                            {{0, 178.6, 0.0}, 4.2, 5.2},
-                            {{0, 179.5, 0.0}, 2.2, 2.8}},
-                           1);
-    head.segments = detail.head_segments;
-    head.rings = detail.head_rings;
-    head.start = detail.head_round_below ? FigureEnd::fan : FigureEnd::zip;
-    head.end = FigureEnd::fan;
-    head.pole_gap = 0.5;
-    // The face looks along +z, which is the loft's angle 3/2 pi.
-    constexpr double front = 1.5 * std::numbers::pi;
-    head.bumps = {{0.57, front, 2.6, 0.07, 0.22},    // nose
-                  {0.35, front, 0.9, 0.05, 0.45},    // chin
-                  {0.70, front, 0.5, 0.04, 0.9}};    // brow
-    figure_add_loft(figure, head);
-
-    FigureLoft torso = limb({{{0, 84.0, -1.0}, 7.0, 5.0},    // crotch
-                             {{0, 87.0, -1.2}, 14.0, 9.0},
-                             {{0, 93.0, -1.0}, 16.6, 10.6},  // hips
-                             {{0, 101.0, -0.6}, 16.0, 10.2},
-                             {{0, 109.0, 0.0}, 14.2, 9.4},   // waist
-                             {{0, 117.0, 0.6}, 14.6, 9.8},
-                             {{0, 125.0, 1.0}, 16.4, 10.8},  // chest
-                             {{0, 133.0, 0.8}, 18.2, 11.2},
-                             {{0, 140.0, 0.2}, 19.2, 10.6},
-                             {{0, 145.0, -0.6}, 19.4, 9.4},  // shoulders
-                             {{0, 149.0, -1.2}, 15.5, 7.4},
-                             {{0, 152.0, -1.8}, 8.0, 6.0}},
-                            1);
-    torso.segments = detail.torso_segments;
-    torso.rings = detail.torso_rings;
-    torso.squareness = 2.6;
-    if (detail.belt) torso.bands = {3, 4};
-    figure_add_loft(figure, torso);
-
-    for (double mirror : {1.0, -1.0}) add_arm(figure, detail, arms, mirror);
-    for (double mirror : {1.0, -1.0}) add_leg_and_foot(figure, detail, mirror);
-    return figure;
+// The middle of the mesh's depth so far.
+double middle_depth(const Mesh& mesh) {
+    const Bounds b = bounds(mesh);
+    return (b.min.z + b.max.z) / 2;
 }
 
 // The generator stops rather than write a model the show cannot use.
@@ -195,37 +121,214 @@ void expect_counts(const Mesh& mesh, std::size_t vertices, std::size_t triangles
     }
 }
 
-Mesh finish(FigureMesh figure, const char* title, const Bounds& box) {
-    figure.mesh.title = title;
-    figure.mesh.objects = {{"figure", 0, 0}};
-    fit_to_bounds(figure.mesh, box);
-    return figure.mesh;
+Mesh finish(Mesh mesh, const char* title, const Bounds& box) {
+    mesh.title = title;
+    mesh.objects = {{"figure", 0, 0}};
+    fit_to_bounds(mesh, box);
+    return mesh;
+}
+
+// The closed skin of every part, its cells in visiting order: every other band of each
+// part first, then the rest.
+struct Skin {
+    std::vector<Tube> tubes;
+    std::vector<Cell> first_pass, second_pass;
+    std::vector<Polygon> caps;
+};
+
+Skin add_skin(Mesh& mesh, const BodyPose& pose, const SkinDetail& detail) {
+    Skin skin;
+    for (std::size_t p = 0; p < pose.parts.size(); ++p)
+        skin.tubes.push_back(add_tube(mesh, pose.parts[p], detail.rings[p], detail.segments[p]));
+    for (int pass = 0; pass < 2; ++pass)
+        for (const Visit& v : kVisits)
+            for (const Cell& c : visit_cells(skin.tubes[static_cast<std::size_t>(v.part)].grid, v.outwards, pass))
+                (pass == 0 ? skin.first_pass : skin.second_pass).push_back(c);
+    for (const Visit& v : kVisits)
+        for (const Polygon& f : cap_faces(skin.tubes[static_cast<std::size_t>(v.part)])) skin.caps.push_back(f);
+    return skin;
+}
+
+// A cell as its two stored triangles a b c and c d a: two triangles, or the quad a b c d
+// and the triangle c d a.
+void add_cell(Mesh& mesh, const Cell& c, bool as_quad) {
+    mesh.faces.push_back(as_quad ? quad(c.a, c.b, c.c, c.d) : tri(c.a, c.b, c.c));
+    mesh.faces.push_back(tri(c.c, c.d, c.a));
+}
+
+// A stored triangle written as a quad: turned so that its edge c a is shared with a
+// neighbour, whose third corner becomes the quad's fourth (the loader keeps a b c).
+std::vector<Polygon> as_quads(const std::vector<Polygon>& triangles, std::size_t keep_triangles) {
+    std::map<std::pair<int, int>, std::vector<std::size_t>> by_edge;
+    for (std::size_t t = 0; t < triangles.size(); ++t)
+        for (int k = 0; k < 3; ++k) {
+            const int a = triangles[t][static_cast<std::size_t>(k)];
+            const int b = triangles[t][static_cast<std::size_t>((k + 1) % 3)];
+            by_edge[{std::min(a, b), std::max(a, b)}].push_back(t);
+        }
+    std::vector<Polygon> out;
+    for (std::size_t t = 0; t < triangles.size(); ++t) {
+        const Polygon& f = triangles[t];
+        Polygon written = f;
+        if (t >= keep_triangles) {
+            for (int k = 0; k < 3; ++k) {
+                const int a = f[static_cast<std::size_t>(k)], b = f[static_cast<std::size_t>((k + 1) % 3)];
+                const int c = f[static_cast<std::size_t>((k + 2) % 3)];
+                const std::vector<std::size_t>& sharing = by_edge[{std::min(c, a), std::max(c, a)}];
+                if (sharing.size() < 2) continue;
+                const Polygon& n = triangles[sharing[0] == t ? sharing[1] : sharing[0]];
+                int d = n[0];
+                for (int corner : {n[0], n[1], n[2]})
+                    if (corner != a && corner != c) d = corner;
+                written = quad(a, b, c, d);
+                break;
+            }
+        }
+        out.push_back(written);
+    }
+    return out;
+}
+
+// A quad for both of its sides: a b c d and c b a d, each stored as the same triangle, so
+// none of its edges is single.
+void add_both_sides(Mesh& mesh, const Cell& c) {
+    mesh.faces.push_back(quad(c.a, c.b, c.c, c.d));
+    mesh.faces.push_back(quad(c.c, c.b, c.a, c.d));
+}
+
+// Strips along a part, both sides listed: the columns of its ring grid (all, or those of
+// `parity`), each with the vertices of its two meridians to itself, in visiting order.
+// A strip of r rings has 2r vertices and 2(r - 1) faces.  Returns the number of strips.
+int add_strips(Mesh& mesh, const std::vector<std::vector<Vec3>>& rings, bool outwards, int parity) {
+    const RingGrid grid{0, static_cast<int>(rings.size()), static_cast<int>(rings.front().size())};
+    int strips = 0, column = -1;
+    std::map<int, int> own;
+    for (const Cell& c : visit_cells(grid, outwards, parity)) {
+        if (c.column != column) own.clear(), column = c.column, ++strips;
+        auto vertex = [&](int shared) {
+            const auto found = own.find(shared);
+            if (found != own.end()) return found->second;
+            const int r = shared / grid.segments, s = shared % grid.segments;
+            return own[shared] = mesh.add_vertex(rings[static_cast<std::size_t>(r)][static_cast<std::size_t>(s)],
+                                                 {static_cast<double>(s) / grid.segments,
+                                                  static_cast<double>(r) / (grid.rings - 1)});
+        };
+        add_both_sides(mesh, {vertex(c.a), vertex(c.b), vertex(c.c), vertex(c.d)});
+    }
+    return strips;
 }
 
 }  // namespace
 
+// The detailed figure has about as many faces as vertices, so its skin is made of pieces
+// with both sides listed (each quad twice, a b c d and c b a d, one stored triangle twice:
+// no single edge).  First come coarse strips along each part, every other column of a
+// coarse grid, for the dots; then the skin: strips along every part but the head, whose
+// skin is one piece, and the crown, a fan; the section last.  A strip has two vertices
+// more than faces and the head's piece faces to spare; the crown's segments settle the
+// count.
 Mesh make_model_7() {
-    Mesh mesh = finish(build_figure(detailed, arms_bent_upward), "standing figure, arms bent upward",
-                       {{-28.92, -97.68, -135.64}, {28.60, 82.77, -88.24}});
+    const BodyPose pose = pose_arms_bent_upward();
+    const SkinDetail coarse{{8, 10, 11, 11, 12, 12, 5, 5}, {10, 16, 8, 8, 8, 8, 8, 8}};
+    const SkinDetail fine{{13, 21, 17, 17, 18, 18, 9, 9}, {26, 30, 12, 12, 14, 14, 12, 12}};
+    Mesh mesh;
+    int strips = 0;
+    for (const Visit& v : kVisits) {
+        const std::size_t p = static_cast<std::size_t>(v.part);
+        strips += add_strips(mesh, part_rings(pose.parts[p], coarse.rings[p], coarse.segments[p]), v.outwards, 0);
+    }
+    int balance = 31 - (2 * static_cast<int>(kFeatures.size()) - 2);
+    for (const Visit& v : kVisits) {
+        const std::size_t p = static_cast<std::size_t>(v.part);
+        const std::vector<std::vector<Vec3>> rings = part_rings(pose.parts[p], fine.rings[p], fine.segments[p]);
+        if (v.part != head_part) {
+            strips += add_strips(mesh, rings, v.outwards, -1);
+            continue;
+        }
+        const RingGrid grid = add_rings(mesh, rings);
+        for (int band = 0; band + 1 < grid.rings; ++band)
+            for (const Cell& c : band_cells(grid, band)) add_both_sides(mesh, c);
+        balance -= (grid.rings - 2) * grid.segments;
+    }
+    balance += 2 * strips;
+    // The crown: a fan over the top of the head with a ring of its own.
+    const int crown_segments = balance + 1;
+    if (crown_segments < 8 || 2 * crown_segments > 66) {
+        std::fprintf(stderr, "lumo-modelgen: the detailed figure's crown would have %d segments\n", crown_segments);
+        std::exit(1);
+    }
+    const BodyPart& head = pose.parts[head_part];
+    const RingGrid crown = add_rings(mesh, {part_ring(head, 0.97, crown_segments, 0)});
+    const int pole = mesh.add_vertex(part_centre(head, 1.0) + Vec3{0, 0.3, 0}, {0.5, 1});
+    for (int i = 0; i < crown.segments; ++i) {
+        mesh.faces.push_back(tri(crown.vertex(0, i), crown.vertex(0, i + 1), pole));
+        mesh.faces.push_back(tri(crown.vertex(0, i + 1), crown.vertex(0, i), pole));
+    }
+    // The section takes the vertices left.
+    const int points = 4685 - static_cast<int>(mesh.vertices.size()) - 4 * static_cast<int>(kFeatures.size());
+    // The show sees this figure's outline largest towards the end of its turn, when the
+    // front of the body has turned about 50 degrees from the viewer: the section faces
+    // that way, so the outline shows whole then.
+    const double depth = middle_depth(mesh);
+    const std::vector<Polygon> section = add_section(mesh, pose, points, depth, 50 * pi / 180);
+    for (const Polygon& f : as_quads(section, static_cast<std::size_t>(66 - 2 * crown_segments)))
+        mesh.faces.push_back(f);
+    mesh = finish(mesh, "standing figure, arms bent upward", {{-28.92, -97.68, -135.64}, {28.60, 82.77, -88.24}});
     expect_counts(mesh, 4685, 66, 4650);
     return mesh;
 }
 
 Mesh make_model_9() {
-    FigureMesh figure = build_figure(low_detail, arms_away);
-    figure_split_quads(figure, 185);
-    Mesh mesh = finish(std::move(figure), "low-detail standing figure, arms held away from the body",
-                       {{-57.66, -88.46, -138.74}, {57.58, 83.06, -109.18}});
+    const SkinDetail detail{{7, 9, 9, 9, 8, 8, 4, 4}, {11, 12, 8, 8, 8, 8, 8, 8}};
+    Mesh mesh;
+    const Skin skin = add_skin(mesh, pose_arms_away(), detail);
+    int quads = 185;
+    for (const Cell& c : skin.first_pass) add_cell(mesh, c, false);
+    for (const Cell& c : skin.second_pass) add_cell(mesh, c, quads-- > 0);
+    for (const Polygon& f : skin.caps) mesh.faces.push_back(f);
+    const double depth = middle_depth(mesh);
+    for (const Polygon& f : add_section(mesh, pose_arms_away(), 143, depth, 0)) mesh.faces.push_back(f);
+    mesh = finish(mesh, "low-detail standing figure, arms held away from the body",
+                  {{-57.66, -88.46, -138.74}, {57.58, 83.06, -109.18}});
     expect_counts(mesh, 704, 1034, 185);
     return mesh;
 }
 
 Mesh make_model_11() {
-    FigureMesh figure = build_figure(low_detail, arms_bent_upward);
-    figure_split_quads(figure, 168);
-    figure_order_for_every_third(figure);
-    Mesh mesh = finish(std::move(figure), "low-detail standing figure, arms bent upward",
-                       {{-29.01, -97.73, -135.68}, {28.71, 82.63, -88.29}});
+    const BodyPose pose = pose_arms_bent_upward();
+    Mesh mesh;
+    // The note figure's trace: the corners of faces 3, 6, 9, … in turn.
+    const std::vector<Vec3> outline = front_outline(pose, 128);
+    std::vector<int> trace;
+    for (const Vec3& p : outline) trace.push_back(mesh.add_vertex(p, {0.5, 0.5}));
+    const int loop_points[kFeatures.size()] = {8, 8, 8, 30, 8, 8};
+    for (std::size_t f = 0; f < kFeatures.size(); ++f)
+        for (const Vec3& p : feature_loop(kFeatures[f], loop_points[f]))
+            trace.push_back(mesh.add_vertex(p, {0.5, 0.5}));
+    // After the features the silhouette again, which a low note shows every other point of.
+    for (int k = 0; static_cast<int>(trace.size()) < 768; ++k)
+        trace.push_back(trace[static_cast<std::size_t>((k + 1) % 128)]);
+
+    const SkinDetail detail{{7, 9, 9, 9, 8, 8, 4, 4}, {10, 12, 8, 8, 7, 7, 7, 7}};
+    const Skin skin = add_skin(mesh, pose, detail);
+    std::vector<Polygon> skin_faces;
+    int quads = 168;
+    for (const std::vector<Cell>* cells : {&skin.first_pass, &skin.second_pass}) {
+        for (const Cell& c : *cells) {
+            skin_faces.push_back(quads-- > 0 ? quad(c.a, c.b, c.c, c.d) : tri(c.a, c.b, c.c));
+            skin_faces.push_back(tri(c.c, c.d, c.a));
+        }
+    }
+    skin_faces.insert(skin_faces.end(), skin.caps.begin(), skin.caps.end());
+    std::size_t next = 0;
+    for (std::size_t k = 0; k + 2 < trace.size(); k += 3) {
+        mesh.faces.push_back(skin_faces.at(next++));
+        mesh.faces.push_back(skin_faces.at(next++));
+        mesh.faces.push_back(tri(trace[k], trace[k + 1], trace[k + 2]));
+    }
+    while (next < skin_faces.size()) mesh.faces.push_back(skin_faces[next++]);
+    mesh = finish(mesh, "low-detail standing figure, arms bent upward",
+                  {{-29.01, -97.73, -135.68}, {28.71, 82.63, -88.29}});
     expect_counts(mesh, 704, 1068, 168);
     return mesh;
 }

@@ -1,143 +1,155 @@
-// The raised hand in its own frame: palm facing +z, fingers up along +y, the thumb
-// on the +x side, units of about a centimetre.  The palm and each digit are closed
-// tubes; webs of skin join the digits' roots, and the nails are quads on the backs of
-// the tips.
-#include <cmath>
+// The raised hand in its own frame: palm facing +z, fingers up along +y, the thumb on the
+// +x side, units of about a centimetre.  The palm (with the wrist), each finger and the
+// thumb are closed lofted tubes; the palm is about as long as the middle finger, and the
+// fingers fan out so that each stands clear of the next even when the hand is drawn
+// small.  Webs of skin join the fingers' roots; the nails are quads on the backs of the
+// tips.
+//
+// The show draws the hand as the corners of every third face (the first 960 of a frame
+// are heard) and, tipped back, as every face's edges in order.  So the faces in the drawn
+// places come part by part and column by column along each part (down one strip between
+// two meridians, up the next), every other column first: the heard dots outline every
+// finger, the thumb and the palm, and the beam runs along them.
 #include <cstdio>
 #include <cstdlib>
+#include <numbers>
+#include <vector>
 
+#include "exact_math.hpp"
+#include "figures_body.hpp"
 #include "skull_hand_parts.hpp"
 
 namespace modelgen::skull_hand {
 namespace {
 
-constexpr double pi = 3.14159265358979323846;
-constexpr int digit_columns = 8;  // column 0 faces the digit's side, 2 its pad, 6 its back
-constexpr int palm_rows = 9, palm_columns = 18;
-
+constexpr double pi = std::numbers::pi;
 constexpr int hand_vertices = 670, hand_faces = 1319, hand_quads = 17;
 
-struct Digit {
-    Vec3 base;
-    Vec3 direction;
-    double length;
-    double root_radius, tip_radius;
-    double curl;  // how far the tip bends towards the pad, as a share of the length
-    int rows;
-    int nail_rows, nail_columns;  // quads on the back of the tip
-};
-
-struct Tube {
-    int first;
-    int rows;
-};
-
-// The frame of a digit at s in [0, 1]: centre, side and pad directions, and the axis.
-struct Frame {
-    Vec3 centre, side, pad, axis;
-};
-Frame digit_frame(const Digit& d, double s) {
-    const Vec3 towards_pad{0.0, 0.0, 1.0};
-    Vec3 bend = normalized(towards_pad - d.direction * dot(towards_pad, d.direction));
-    const Vec3 centre = d.base + d.direction * (d.length * s) + bend * (d.curl * d.length * s * s);
-    const Vec3 axis = normalized(d.direction + bend * (2 * d.curl * s));
-    const Vec3 pad = normalized(bend - axis * dot(bend, axis));
-    return {centre, cross(axis, pad), pad, axis};
-}
-
-// Joints show as slight swellings along the digit.
-double digit_radius(const Digit& d, double s) {
-    const double taper = d.root_radius + (d.tip_radius - d.root_radius) * s;
-    const double joints = 0.07 * (std::exp(-std::pow((s - 0.42) / 0.06, 2)) + std::exp(-std::pow((s - 0.72) / 0.05, 2)));
-    return taper * (1.0 + joints);
-}
-
-Tube add_digit(Mesh& mesh, const Digit& d) {
-    const int first = static_cast<int>(mesh.vertices.size());
-    for (int r = 0; r < d.rows; ++r) {
-        const double s = static_cast<double>(r) / (d.rows - 1);
-        const Frame f = digit_frame(d, s);
-        const double radius = digit_radius(d, s);
-        for (int c = 0; c < digit_columns; ++c) {
-            const double a = 2 * pi * c / digit_columns;
-            const Vec3 p = f.centre + f.side * (radius * std::cos(a)) + f.pad * (0.85 * radius * std::sin(a));
-            mesh.add_vertex(p, {static_cast<double>(c) / digit_columns, s});
-        }
+// A finger from its root on the knuckle line: leaning `lean` degrees from +y towards +x,
+// curling towards the palm by `curl` of its length at the tip.
+BodyPart finger(double root_x, double root_y, double lean, double length, double root_radius, double tip_radius,
+                double curl) {
+    const double a = lean * pi / 180;
+    const Vec3 along{exact_sin(a), exact_cos(a), 0}, side{exact_cos(a), -exact_sin(a), 0};
+    BodyPart part;
+    // Root, the three knuckles (a little wider) and the tip.
+    const double at[] = {0, 0.42, 0.72, 0.93, 1.0};
+    const double swell[] = {1.0, 1.06, 1.05, 0.95, 0.6};
+    for (int k = 0; k < 5; ++k) {
+        const double s = at[k];
+        const double r = (root_radius + (tip_radius - root_radius) * s) * swell[k];
+        const Vec3 c = Vec3{root_x, root_y, 0} + along * (length * s) + Vec3{0, 0, curl * length * s * s};
+        part.joints.push_back({c, r, 0.85 * r});
     }
-    for (int r = 0; r + 1 < d.rows; ++r) {
-        for (int c = 0; c < digit_columns; ++c) {
-            const int a = grid_vertex(first, digit_columns, r, c), b = grid_vertex(first, digit_columns, r, c + 1);
-            const int e = grid_vertex(first, digit_columns, r + 1, c + 1), n = grid_vertex(first, digit_columns, r + 1, c);
-            const bool nail = r >= d.rows - 1 - d.nail_rows && r < d.rows - 1 && c >= 5 && c < 5 + d.nail_columns;
-            if (nail) {
-                mesh.faces.push_back(quad(a, n, e, b));
-            } else {
-                mesh.faces.push_back(tri(a, n, e));
-                mesh.faces.push_back(tri(a, e, b));
-            }
-        }
-    }
-    const Frame root = digit_frame(d, 0.0), tip = digit_frame(d, 1.0);
-    add_fan(mesh, first, digit_columns, 0, root.centre - root.axis * (0.3 * d.root_radius), {0.5, 0.0}, true);
-    add_fan(mesh, first, digit_columns, d.rows - 1, tip.centre + tip.axis * (0.9 * d.tip_radius), {0.5, 1.0},
-            false);
-    return {first, d.rows};
+    part.side = side;
+    return part;
 }
 
-void add_palm(Mesh& mesh) {
-    const int first = add_grid(mesh, palm_rows, palm_columns, true, [](double u, double v) {
-        const double y = -1.0 + 10.2 * v, a = 2 * pi * u;
-        const double width = 3.9 + 0.7 * std::sin(pi * std::min(1.0, v * 1.3)) - 0.2 * v;
-        const double c = std::cos(a), s = std::sin(a);
-        // the ball of the thumb swells the lower palm on the thumb side
-        const double thenar = std::max(0.0, c) * std::max(0.0, s) * std::exp(-std::pow((v - 0.35) / 0.25, 2));
-        const double thickness = 1.5 - 0.25 * v + 0.9 * thenar;
-        const double x = width * (c < 0 ? -1.0 : 1.0) * std::pow(std::fabs(c), 0.7);
-        const double z = thickness * (s < 0 ? -1.0 : 1.0) * std::pow(std::fabs(s), 0.8);
-        return Vec3{x, y, z};
-    });
-    add_fan(mesh, first, palm_columns, 0, {0.0, -1.2, 0.0}, {0.5, 0.0}, true);
-    add_fan(mesh, first, palm_columns, palm_rows - 1, {0.0, 9.4, 0.0}, {0.5, 1.0}, false);
+BodyPart palm() {
+    BodyPart part;
+    // From the wrist to the knuckle line; the ball of the thumb thickens the lower palm.
+    part.joints = {{{0.2, -2.4, -0.1}, 2.5, 1.5},
+                   {{0.3, -0.6, 0.0}, 2.9, 1.6},
+                   {{0.5, 1.5, 0.2}, 3.9, 1.9},
+                   {{0.4, 4.0, 0.2}, 4.3, 1.7},
+                   {{0.2, 6.5, 0.1}, 4.4, 1.5},
+                   {{0.0, 8.4, 0.0}, 4.2, 1.3},
+                   {{0.0, 9.3, 0.0}, 3.6, 1.0}};
+    part.squareness = 2.6;
+    return part;
 }
 
-// Skin between two neighbouring digits, on the pad side and on the back, over `cells`
-// rows from the roots; `left` lies on the -x side of `right`.
-void add_web(Mesh& mesh, Tube left, Tube right, int cells) {
-    const int sides[2][2] = {{1, 3}, {7, 5}};  // (left column, right column): pad side, back
+BodyPart thumb() {
+    BodyPart part;
+    part.joints = {{{2.6, 1.2, 0.4}, 1.25, 1.1},
+                   {{4.4, 2.9, 0.9}, 1.2, 1.05},
+                   {{6.0, 4.6, 1.2}, 1.05, 0.9},   // knuckle
+                   {{7.3, 6.1, 1.3}, 0.95, 0.8},
+                   {{8.2, 7.3, 1.3}, 0.6, 0.5}};   // tip
+    part.side = {0.7, -0.7, 0};
+    return part;
+}
+
+// Skin between two digits' roots over `rows` rows, on the back and on the pad side:
+// `left` lies on the -x side of `right`.  With eight segments a digit's segment 0 faces
+// +x along its side, 2 its back, 4 -x, 6 its pad.
+void add_web(std::vector<Polygon>& faces, const Tube& left, const Tube& right, int rows) {
+    const int sides[2][2] = {{1, 3}, {7, 5}};  // (left segment, right segment): back, pad
     for (const auto& side : sides) {
-        for (int r = 0; r < cells; ++r) {
-            const int a = grid_vertex(left.first, digit_columns, r, side[0]);
-            const int b = grid_vertex(right.first, digit_columns, r, side[1]);
-            const int c = grid_vertex(right.first, digit_columns, r + 1, side[1]);
-            const int d = grid_vertex(left.first, digit_columns, r + 1, side[0]);
-            mesh.faces.push_back(tri(a, b, c));
-            mesh.faces.push_back(tri(a, c, d));
+        for (int r = 0; r < rows; ++r) {
+            const int a = left.grid.vertex(r, side[0]), b = right.grid.vertex(r, side[1]);
+            const int c = right.grid.vertex(r + 1, side[1]), d = left.grid.vertex(r + 1, side[0]);
+            faces.push_back(tri(a, b, c));
+            faces.push_back(tri(a, c, d));
         }
     }
-}
-
-Vec3 tilted(double degrees) {
-    const double a = degrees * pi / 180;
-    return {std::sin(a), std::cos(a), 0.0};
 }
 
 }  // namespace
 
 Mesh hand() {
     Mesh mesh;
-    add_palm(mesh);
-    const Digit little{{-2.85, 8.2, 0.0}, tilted(-12), 5.8, 0.72, 0.55, 0.15, 11, 2, 2};
-    const Digit ring{{-0.95, 8.8, 0.0}, tilted(-4), 7.3, 0.82, 0.62, 0.15, 13, 2, 2};
-    const Digit middle{{1.05, 9.0, 0.0}, tilted(2), 7.8, 0.88, 0.66, 0.15, 14, 2, 2};
-    const Digit index{{3.0, 8.7, 0.0}, tilted(9), 7.0, 0.85, 0.63, 0.15, 13, 2, 2};
-    const Digit thumb{{3.3, 2.0, 0.6}, normalized({0.58, 0.55, 0.40}), 6.2, 1.2, 0.78, 0.08, 11, 1, 1};
-    const Tube t_little = add_digit(mesh, little), t_ring = add_digit(mesh, ring);
-    const Tube t_middle = add_digit(mesh, middle), t_index = add_digit(mesh, index);
-    const Tube t_thumb = add_digit(mesh, thumb);
-    add_web(mesh, t_little, t_ring, 1);
-    add_web(mesh, t_ring, t_middle, 1);
-    add_web(mesh, t_middle, t_index, 1);
-    add_web(mesh, t_index, t_thumb, 2);
+    const BodyPart index = finger(3.1, 8.7, 17, 7.0, 0.66, 0.48, 0.08);
+    const BodyPart middle = finger(0.95, 9.0, 3, 7.8, 0.68, 0.5, 0.08);
+    const BodyPart ring = finger(-1.2, 8.8, -10, 7.2, 0.65, 0.48, 0.08);
+    const BodyPart little = finger(-3.2, 8.2, -25, 5.8, 0.58, 0.43, 0.08);
+    // In the order the dots visit them: along the knuckle line, then the palm and the thumb.
+    const BodyPart parts[] = {index, middle, ring, little, palm(), thumb()};
+    const int rings[] = {11, 12, 11, 9, 13, 10};
+    const int segments[] = {8, 8, 8, 8, 18, 8};
+    std::vector<Tube> tubes;
+    for (int p = 0; p < 6; ++p) tubes.push_back(add_tube(mesh, parts[p], rings[p], segments[p]));
+
+    // The nails: the two back columns of a finger's last two bands, the thumb's one cell.
+    auto is_nail = [&](int p, const Cell& c) {
+        const RingGrid& g = tubes[static_cast<std::size_t>(p)].grid;
+        const int band = (std::min(c.a, c.d) - g.first) / g.segments;
+        if (p < 4) return (c.column == 1 || c.column == 2) && band >= g.rings - 3;
+        return p == 5 && c.column == 1 && band == g.rings - 2;
+    };
+    // A digit's root is hidden in the palm, so its root cap fans instead to a point inside
+    // the tip: a cone of long edges along the digit.  Drawn as lines on the show's unit
+    // grid, where the skin's small cells draw nothing, those edges are the fingers; they
+    // come first.
+    std::vector<Polygon> drawn, other;
+    for (int p : {0, 1, 2, 3, 5}) {
+        Tube& t = tubes[static_cast<std::size_t>(p)];
+        mesh.vertices[static_cast<std::size_t>(t.start_pole)] = part_centre(parts[p], 0.9);
+        for (const Polygon& f : cap_faces(t))
+            if (f[2] == t.start_pole) other.push_back(f);
+    }
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int p = 0; p < 6; ++p) {
+            // The palm is walked from the knuckles down, the digits from their roots out.
+            for (const Cell& c : visit_cells(tubes[static_cast<std::size_t>(p)].grid, p != 4, pass)) {
+                if (is_nail(p, c)) {
+                    drawn.push_back(quad(c.a, c.b, c.c, c.d));
+                    continue;
+                }
+                drawn.push_back(tri(c.a, c.b, c.c));
+                other.push_back(tri(c.c, c.d, c.a));
+            }
+        }
+    }
+    for (int p = 0; p < 6; ++p)
+        for (const Polygon& f : cap_faces(tubes[static_cast<std::size_t>(p)]))
+            if (p == 4 || f[2] != tubes[static_cast<std::size_t>(p)].start_pole) other.push_back(f);
+    add_web(other, tubes[3], tubes[2], 1);
+    add_web(other, tubes[2], tubes[1], 1);
+    add_web(other, tubes[1], tubes[0], 1);
+    add_web(other, tubes[0], tubes[5], 2);
+
+    // Every third face is drawn: two of the others, then one of the drawn list; what is
+    // left of either list follows.
+    std::size_t d = 0, o = 0;
+    while (d < drawn.size() && o + 1 < other.size() && mesh.faces.size() + 3 <= static_cast<std::size_t>(hand_faces)) {
+        mesh.faces.push_back(other[o++]);
+        mesh.faces.push_back(other[o++]);
+        mesh.faces.push_back(drawn[d++]);
+    }
+    while (d < drawn.size()) mesh.faces.push_back(drawn[d++]);
+    while (o < other.size()) mesh.faces.push_back(other[o++]);
+
     const Counts c = counts(mesh);
     if (c.vertices != hand_vertices || c.faces != hand_faces || c.quads != hand_quads) {
         std::fprintf(stderr, "lumo-modelgen: hand has %zu vertices, %zu faces, %zu quads\n", c.vertices, c.faces,

@@ -7,50 +7,9 @@
 #include <cstdlib>
 #include <limits>
 
+#include "exact_math.hpp"
+
 namespace modelgen::skull_hand {
-
-int add_grid(Mesh& mesh, int rows, int cols, bool closed, const Surface& at) {
-    const int first = static_cast<int>(mesh.vertices.size());
-    for (int r = 0; r < rows; ++r) {
-        const double v = rows > 1 ? static_cast<double>(r) / (rows - 1) : 0.0;
-        for (int c = 0; c < cols; ++c) {
-            const double u = closed ? static_cast<double>(c) / cols : static_cast<double>(c) / (cols - 1);
-            mesh.add_vertex(at(u, v), {u, v});
-        }
-    }
-    const int cells = closed ? cols : cols - 1;
-    for (int r = 0; r + 1 < rows; ++r) {
-        for (int c = 0; c < cells; ++c) {
-            const int a = grid_vertex(first, cols, r, c), b = grid_vertex(first, cols, r, c + 1);
-            const int d = grid_vertex(first, cols, r + 1, c), e = grid_vertex(first, cols, r + 1, c + 1);
-            mesh.faces.push_back(tri(a, d, e));
-            mesh.faces.push_back(tri(a, e, b));
-        }
-    }
-    return first;
-}
-
-void add_fan(Mesh& mesh, int first, int cols, int row, Vec3 tip, Vec2 uv, bool reversed) {
-    const int centre = mesh.add_vertex(tip, uv);
-    for (int c = 0; c < cols; ++c) {
-        const int a = grid_vertex(first, cols, row, c), b = grid_vertex(first, cols, row, c + 1);
-        mesh.faces.push_back(reversed ? tri(centre, b, a) : tri(centre, a, b));
-    }
-}
-
-std::vector<int> add_zigzag(Mesh& mesh, int teeth, const std::function<Vec3(double)>& path,
-                            const std::function<Vec3(double)>& side, double height) {
-    std::vector<int> base;
-    base.push_back(mesh.add_vertex(path(0.0), {0.0, 0.0}));
-    for (int i = 0; i < teeth; ++i) {
-        const double mid = (i + 0.5) / teeth, end = (i + 1.0) / teeth;
-        const double lean = i % 2 == 0 ? height : -height;
-        const int apex = mesh.add_vertex(path(mid) + side(mid) * lean, {mid, 1.0});
-        base.push_back(mesh.add_vertex(path(end), {end, 0.0}));
-        mesh.faces.push_back(tri(base[base.size() - 2], base.back(), apex));
-    }
-    return base;
-}
 
 Vec3 spline(const std::vector<Vec3>& points, double t) {
     const int segments = static_cast<int>(points.size()) - 1;
@@ -67,7 +26,7 @@ Vec3 spline(const std::vector<Vec3>& points, double t) {
 
 Vec2 place(Vec2 point, const Turn& turn, double angle) {
     const double a = point.u * turn.scale_a, b = point.v * turn.scale_b;
-    const double c = std::cos(angle), s = std::sin(angle);
+    const double c = exact_cos(angle), s = exact_sin(angle);
     return {a * c - b * s, a * s + b * c};
 }
 
@@ -183,8 +142,8 @@ Turn solve_turn(const std::vector<Vec2>& points, Extent before, Extent after, do
                 }
             }
             if (norm(r) > 1e-9 || p[0] <= 0 || p[1] <= 0) continue;
-            const double score = std::fabs(std::log(p[0] / p[1])) + 0.5 * (1 - std::cos(p[2] - prefer_before)) +
-                                 0.5 * (1 - std::cos(p[2] + p[3] - prefer_after));
+            const double score = std::fabs(exact_log(p[0] / p[1])) + 0.5 * (1 - exact_cos(p[2] - prefer_before)) +
+                                 0.5 * (1 - exact_cos(p[2] + p[3] - prefer_after));
             if (score < best_score - 1e-9) {
                 best_score = score;
                 best = Turn{p[0], p[1], std::remainder(p[2], 2 * pi), std::remainder(p[3], 2 * pi)};

@@ -1,33 +1,12 @@
-// Building blocks of the skull and hand models: lofted grids, caps, zigzag chains, and
-// the search that turns one source shape into two rigidly related placements.
+// Building blocks of the skull and hand models: curves, and the search that turns one
+// source shape into two rigidly related placements.
 #pragma once
 
-#include <functional>
 #include <vector>
 
 #include "mesh.hpp"
 
 namespace modelgen::skull_hand {
-
-// A point of a lofted surface at (u across the columns, v across the rows), both in [0, 1].
-using Surface = std::function<Vec3(double u, double v)>;
-
-// Adds rows × cols vertices (row-major) and the two triangles of every cell.  When
-// `closed`, the last column joins the first and u runs over [0, 1) only.  The texture
-// coordinates are (u, v).  Returns the index of the first vertex.
-int add_grid(Mesh& mesh, int rows, int cols, bool closed, const Surface& at);
-
-// Vertex index of a grid added by add_grid.
-inline int grid_vertex(int first, int cols, int row, int col) { return first + row * cols + col % cols; }
-
-// Closes a row of a closed grid with a fan around one new vertex at `tip`.
-void add_fan(Mesh& mesh, int first, int cols, int row, Vec3 tip, Vec2 uv, bool reversed);
-
-// A zigzag chain along `path` (t in [0, 1]): `teeth` triangles standing on the path,
-// alternately leaning to either side by `height` along `side(t)`; neighbours share a base
-// corner, so the chain has 2 × teeth + 1 vertices.  Returns the base corners' indices.
-std::vector<int> add_zigzag(Mesh& mesh, int teeth, const std::function<Vec3(double)>& path,
-                            const std::function<Vec3(double)>& side, double height);
 
 // Samples a Catmull-Rom spline through `points` (ends repeated) at t in [0, 1].
 Vec3 spline(const std::vector<Vec3>& points, double t);

@@ -22,61 +22,11 @@ double cross2(TextPoint a, TextPoint b) { return a.x * b.y - a.y * b.x; }
 double distance(TextPoint a, TextPoint b) { return exact_hypot(a.x - b.x, a.y - b.y); }
 bool same(TextPoint a, TextPoint b) { return distance(a, b) < 1e-9; }
 
-// Fine sampling of arcs before resampling: segments per radian.
-constexpr double arc_density = 24;
-
 }  // namespace
 
 void TextPath::corner(double x, double y) {
     contour.points.push_back({x, y});
     contour.sharp.push_back(true);
-}
-
-void TextPath::smooth(double x, double y) {
-    contour.points.push_back({x, y});
-    contour.sharp.push_back(false);
-}
-
-void TextPath::arc(double cx, double cy, double rx, double ry, double a0, double a1) {
-    const int steps = std::max(2, lumo::saturating_cast<int>(std::ceil(std::abs(a1 - a0) * arc_density)));
-    for (int s = 0; s <= steps; ++s) {
-        const double a = a0 + (a1 - a0) * s / steps;
-        const TextPoint p{cx + rx * exact_cos(a), cy + ry * exact_sin(a)};
-        if (s == 0 && !contour.points.empty() && same(contour.points.back(), p)) continue;
-        smooth(p.x, p.y);
-    }
-}
-
-TextContour text_stroke(const TextContour& centre, double width) {
-    const std::vector<TextPoint>& c = centre.points;
-    const std::size_t n = c.size();
-    std::vector<TextPoint> left(n), right(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        auto unit = [](TextPoint d) {
-            const double l = exact_hypot(d.x, d.y);
-            return TextPoint{d.x / l, d.y / l};
-        };
-        const TextPoint in = unit(i > 0 ? c[i] - c[i - 1] : c[1] - c[0]);
-        const TextPoint out = unit(i + 1 < n ? c[i + 1] - c[i] : c[i] - c[i - 1]);
-        // The mitre: along the bisector of the two normals, long enough to keep the pen's
-        // half width from both edges.
-        TextPoint normal{-(in.y + out.y), in.x + out.x};
-        const double l = exact_hypot(normal.x, normal.y);
-        normal = {normal.x / l, normal.y / l};
-        const double reach = width / 2 / (normal.x * -in.y + normal.y * in.x);
-        left[i] = {c[i].x + normal.x * reach, c[i].y + normal.y * reach};
-        right[i] = {c[i].x - normal.x * reach, c[i].y - normal.y * reach};
-    }
-    TextContour outline;
-    for (std::size_t i = 0; i < n; ++i) {
-        outline.points.push_back(left[i]);
-        outline.sharp.push_back(i == 0 || i + 1 == n || centre.sharp[i]);
-    }
-    for (std::size_t i = n; i-- > 0;) {
-        outline.points.push_back(right[i]);
-        outline.sharp.push_back(i == 0 || i + 1 == n || centre.sharp[i]);
-    }
-    return outline;
 }
 
 double text_signed_area(const TextContour& contour) {
@@ -100,111 +50,6 @@ void text_orient(TextPiece& piece) {
     if (text_signed_area(piece.outer) < 0) reverse(piece.outer);
     for (TextContour& hole : piece.holes)
         if (text_signed_area(hole) > 0) reverse(hole);
-}
-
-TextPiece text_translated(TextPiece piece, double dx, double dy) {
-    for (TextPoint& p : piece.outer.points) p = {p.x + dx, p.y + dy};
-    for (TextContour& hole : piece.holes)
-        for (TextPoint& p : hole.points) p = {p.x + dx, p.y + dy};
-    return piece;
-}
-
-namespace {
-
-// A run: the contour's points from one sharp corner up to the next, both included.
-struct Run {
-    TextContour* contour;
-    std::vector<TextPoint> points;
-    double length = 0;
-    int segments = 0;
-};
-
-std::vector<Run> runs_of(TextContour& contour) {
-    const std::size_t n = contour.points.size();
-    std::vector<std::size_t> starts;
-    for (std::size_t i = 0; i < n; ++i)
-        if (contour.sharp[i]) starts.push_back(i);
-    if (starts.empty()) starts.push_back(0);
-    std::vector<Run> runs;
-    for (std::size_t r = 0; r < starts.size(); ++r) {
-        const std::size_t from = starts[r];
-        const std::size_t to = r + 1 < starts.size() ? starts[r + 1] : starts[0] + n;
-        Run run{&contour, {}, 0, 0};
-        for (std::size_t i = from; i <= to; ++i) run.points.push_back(contour.points[i % n]);
-        for (std::size_t i = 1; i < run.points.size(); ++i) run.length += distance(run.points[i - 1], run.points[i]);
-        runs.push_back(run);
-    }
-    return runs;
-}
-
-TextPoint at_length(const std::vector<TextPoint>& points, double s) {
-    for (std::size_t i = 1; i < points.size(); ++i) {
-        const double l = distance(points[i - 1], points[i]);
-        if (s <= l || i + 1 == points.size()) {
-            const double t = l > 0 ? std::min(1.0, s / l) : 0;
-            return {points[i - 1].x + (points[i].x - points[i - 1].x) * t,
-                    points[i - 1].y + (points[i].y - points[i - 1].y) * t};
-        }
-        s -= l;
-    }
-    return points.front();
-}
-
-}  // namespace
-
-double text_length(const TextContour& contour) {
-    TextContour copy = contour;
-    double length = 0;
-    for (const Run& run : runs_of(copy)) length += run.length;
-    return length;
-}
-
-void text_resample(std::vector<TextPiece>& pieces, int points) {
-    std::vector<TextContour*> contours;
-    for (TextPiece& piece : pieces) {
-        contours.push_back(&piece.outer);
-        for (TextContour& hole : piece.holes) contours.push_back(&hole);
-    }
-    std::vector<Run> runs;
-    double total = 0;
-    for (TextContour* contour : contours) {
-        for (Run& run : runs_of(*contour)) {
-            total += run.length;
-            runs.push_back(run);
-        }
-    }
-    if (static_cast<int>(runs.size()) > points) text_fail("too few points for the outline's corners");
-    // Largest remainders: every run gets its share of the points, rounded so that the
-    // total is exact.
-    int given = 0;
-    for (Run& run : runs) {
-        run.segments = std::max(1, lumo::saturating_cast<int>(std::floor(points * run.length / total)));
-        given += run.segments;
-    }
-    auto excess = [&](const Run& run) { return points * run.length / total - run.segments; };
-    while (given != points) {
-        Run* pick = nullptr;
-        for (Run& run : runs) {
-            if (given < points ? (!pick || excess(run) > excess(*pick))
-                               : run.segments > 1 && (!pick || excess(run) < excess(*pick)))
-                pick = &run;
-        }
-        if (!pick) text_fail("cannot spread the outline's points");
-        pick->segments += given < points ? 1 : -1;
-        given += given < points ? 1 : -1;
-    }
-    for (TextContour* contour : contours) {
-        const bool had_corners = std::find(contour->sharp.begin(), contour->sharp.end(), true) != contour->sharp.end();
-        TextContour resampled;
-        for (const Run& run : runs) {
-            if (run.contour != contour) continue;
-            for (int s = 0; s < run.segments; ++s) {
-                resampled.points.push_back(at_length(run.points, run.length * s / run.segments));
-                resampled.sharp.push_back(s == 0 && had_corners);
-            }
-        }
-        *contour = resampled;
-    }
 }
 
 namespace {
