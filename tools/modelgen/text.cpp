@@ -65,8 +65,11 @@ std::vector<int> apportion(const std::vector<double>& weights, int total, int fl
         std::size_t pick = weights.size();
         for (std::size_t i = 0; i < weights.size(); ++i) {
             if (given > total && shares[i] <= floor) continue;
-            const bool better = given < total ? remainder[i] > remainder[pick] : remainder[i] < remainder[pick];
-            if (pick == weights.size() || better) pick = i;
+            // The first candidate is taken as it is; later ones must beat the one picked.
+            if (pick == weights.size() ||
+                (given < total ? remainder[i] > remainder[pick] : remainder[i] < remainder[pick])) {
+                pick = i;
+            }
         }
         if (pick == weights.size()) text_fail("cannot share out the title's dots");
         const int step = given < total ? 1 : -1;
