@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "core/convert.hpp"
 #include "core/error.hpp"
@@ -88,6 +89,14 @@ TEST(Random, SeededRunsRepeatAndStayInRange) {
         ++seen[static_cast<std::size_t>(v)];
     }
     for (int v = 1; v <= 7; ++v) EXPECT_GT(seen[v], 800) << v;  // about 1000 each
+}
+
+TEST(Random, EngineDrawsWhatTheStandardMersenneTwisterDraws) {
+    for (const std::uint64_t seed : {std::uint64_t{0}, std::uint64_t{7}, std::uint64_t{5489}, UINT64_MAX}) {
+        RandomEngine engine(seed);
+        std::mt19937_64 standard(seed);
+        for (int i = 0; i < 2000; ++i) ASSERT_EQ(engine(), standard()) << seed << " " << i;  // six twists
+    }
 }
 
 // The sampling as first written: the limit worked out for every draw.
