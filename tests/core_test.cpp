@@ -125,8 +125,8 @@ TEST(Random, SameValuesAsWorkingOutTheLimitEveryTime) {
 
 TEST(Points, SplitKeepsOrderAndLength) {
     const ChannelPair pair = split_channels({{1, 2}, {3, 4}, {5, 6}});
-    EXPECT_EQ(pair.x, (std::vector<float>{1, 3, 5}));
-    EXPECT_EQ(pair.y, (std::vector<float>{2, 4, 6}));
+    EXPECT_EQ(pair.x, (Wavetable{1, 3, 5}));
+    EXPECT_EQ(pair.y, (Wavetable{2, 4, 6}));
 }
 
 }  // namespace

@@ -37,6 +37,15 @@ PointList face_corners(const Model& model) {
     return corners;
 }
 
+// Appends `slice` to the end of `out`, a plain copy of its samples.
+void append_copy(ChannelPair& out, const ChannelPair& slice) {
+    const std::size_t at = out.size();
+    out.x.resize(at + slice.size());
+    out.y.resize(at + slice.size());
+    std::copy(slice.x.begin(), slice.x.end(), out.x.begin() + static_cast<std::ptrdiff_t>(at));
+    std::copy(slice.y.begin(), slice.y.end(), out.y.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
 // The closing figure's box in space, corners numbered as BoxCorners draws them.
 using Box = std::array<Vertex, 8>;
 
@@ -144,10 +153,7 @@ ChannelPair obj_note(unsigned repeats, std::span<const Note> notes, const Model&
         PointList fitted = wave_to_length(note.octave, note.name, corners);
         ChannelPair slice;
         append_slice(slice, fitted, 5);
-        for (unsigned k = 1; k < repeats; ++k) {
-            out.x.insert(out.x.end(), slice.x.begin(), slice.x.end());
-            out.y.insert(out.y.end(), slice.y.begin(), slice.y.end());
-        }
+        for (unsigned k = 1; k < repeats; ++k) append_copy(out, slice);
     }
     const float delta = (scale + (-0.3f)) - scale;
     apply_linear_gain(out, 0, scale, delta);

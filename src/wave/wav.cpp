@@ -4,7 +4,6 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -107,39 +106,18 @@ SampleFormat sample_format(std::span<const std::byte> fmt) {
 // A stored sample's bytes as a float.
 using ReadSample = float (*)(const std::byte*);
 
-// One channel's samples, frame after frame: what a channel's list is built from in one
-// pass, sized once (random access measures the distance with one subtraction) and
-// neither zero-filled first nor grown one value at a time.
-template <ReadSample Read> struct ChannelSamples {
-    using iterator_category = std::random_access_iterator_tag;
-    using value_type = float;
-    using difference_type = std::ptrdiff_t;
-    using pointer = void;
-    using reference = float;
-
-    const std::byte* frame;
-    std::ptrdiff_t frame_bytes;
-    std::size_t offset;  // of the channel's sample in a frame
-
-    float operator*() const { return Read(frame + offset); }
-    ChannelSamples& operator++() {
-        frame += frame_bytes;
-        return *this;
-    }
-    std::ptrdiff_t operator-(const ChannelSamples& other) const { return (frame - other.frame) / frame_bytes; }
-    bool operator==(const ChannelSamples& other) const { return frame == other.frame; }
-};
-
-// One channel of the whole frames in `data`, its samples `offset` bytes into each frame.
-template <ReadSample Read>
-std::vector<float> channel(std::span<const std::byte> data, std::size_t frame_bytes, std::size_t offset) {
-    const std::size_t whole = data.size() - data.size() % frame_bytes;
-    const auto stride = static_cast<std::ptrdiff_t>(frame_bytes);
-    return {ChannelSamples<Read>{data.data(), stride, offset}, ChannelSamples<Read>{data.data() + whole, stride, offset}};
-}
-
+// The whole frames of `data`, each `Bytes` wide a sample, left then right.
 template <std::size_t Bytes, ReadSample Read> ChannelPair stereo(std::span<const std::byte> data) {
-    return {channel<Read>(data, 2 * Bytes, 0), channel<Read>(data, 2 * Bytes, Bytes)};
+    const std::size_t frames = data.size() / (2 * Bytes);
+    ChannelPair pair;
+    pair.x.resize(frames);
+    pair.y.resize(frames);
+    for (std::size_t i = 0; i < frames; ++i) {
+        const std::byte* frame = data.data() + i * 2 * Bytes;
+        pair.x[i] = Read(frame);
+        pair.y[i] = Read(frame + Bytes);
+    }
+    return pair;
 }
 
 // A signed integer of `Bytes` little-endian bytes, divided by 2^(8 Bytes - 1).  WAV
