@@ -103,45 +103,59 @@ SampleFormat sample_format(std::span<const std::byte> fmt) {
     return {little_endian(fmt, 2, 2), coding == kIeeeFloat, (std::size_t{bits} + 7) / 8};
 }
 
-// A stored sample's bytes as a float.
-using ReadSample = float (*)(const std::byte*);
+// WAV is little-endian, as is every machine lumo is built for, so a stored sample is
+// copied as it is.
+static_assert(std::endian::native == std::endian::little);
 
-// The whole frames of `data`, each `Bytes` wide a sample, left then right.
-template <std::size_t Bytes, ReadSample Read> ChannelPair stereo(std::span<const std::byte> data) {
-    const std::size_t frames = data.size() / (2 * Bytes);
-    ChannelPair pair;
-    pair.x.resize(frames);
-    pair.y.resize(frames);
-    for (std::size_t i = 0; i < frames; ++i) {
-        const std::byte* frame = data.data() + i * 2 * Bytes;
-        pair.x[i] = Read(frame);
-        pair.y[i] = Read(frame + Bytes);
-    }
-    return pair;
+template <class T> T stored(const std::byte* at) {
+    T value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
 }
 
-// A signed integer of `Bytes` little-endian bytes, divided by 2^(8 Bytes - 1).  WAV
-// keeps 8-bit samples unsigned, centred on 128.
-template <std::size_t Bytes> float integer_sample(const std::byte* at) {
-    constexpr int kBits = 8 * static_cast<int>(Bytes);
-    constexpr float kDivisor = static_cast<float>(std::int64_t{1} << (kBits - 1));
-    const auto raw = static_cast<std::uint32_t>(little_endian(at, Bytes));
+// One stored sample `Bytes` wide as a float: an integer divided by 2^(8 Bytes - 1) (WAV
+// keeps 8-bit samples unsigned, centred on 128), a float as it is, a double narrowed to
+// the nearest float.
+template <std::size_t Bytes, bool Float> float sample_at(const std::byte* at) {
+    if constexpr (Float) {
+        if constexpr (Bytes == 4) return stored<float>(at);
+        return static_cast<float>(stored<double>(at));
+    }
+    constexpr float kDivisor = static_cast<float>(std::int64_t{1} << (8 * Bytes - 1));
     std::int32_t value;
     if constexpr (Bytes == 1) {
-        value = static_cast<std::int32_t>(raw) - 128;
+        value = std::to_integer<std::int32_t>(at[0]) - 128;
+    } else if constexpr (Bytes == 2) {
+        value = stored<std::int16_t>(at);
+    } else if constexpr (Bytes == 3) {
+        // Placed in the top three bytes and shifted back, so that the sign bit spreads.
+        value = static_cast<std::int32_t>(static_cast<std::uint32_t>(little_endian(at, 3)) << 8) >> 8;
     } else {
-        // Shifted up to the top and back, so that the sign bit spreads.
-        value = static_cast<std::int32_t>(raw << (32 - kBits)) >> (32 - kBits);
+        value = stored<std::int32_t>(at);
     }
     return static_cast<float>(value) / kDivisor;
 }
 
-float float_sample(const std::byte* at) {
-    return std::bit_cast<float>(static_cast<std::uint32_t>(little_endian(at, 4)));
+// The samples of `frames` whole frames from `first` on, left then right.  The three
+// lists are apart (__restrict), so the compiler makes vector operations of the loop;
+// inlined, it would lose sight of that.
+template <std::size_t Bytes, bool Float>
+[[gnu::noinline]] void split_frames(const std::byte* __restrict first, std::size_t frames, float* __restrict xs, float* __restrict ys) {
+    for_each_index(frames, [=](std::size_t i) {
+        xs[i] = sample_at<Bytes, Float>(first + i * 2 * Bytes);
+        ys[i] = sample_at<Bytes, Float>(first + i * 2 * Bytes + Bytes);
+    });
 }
 
-// Doubles are narrowed to the nearest float.
-float double_sample(const std::byte* at) { return static_cast<float>(std::bit_cast<double>(little_endian(at, 8))); }
+// The whole frames of `data`.
+template <std::size_t Bytes, bool Float> ChannelPair stereo(std::span<const std::byte> data) {
+    const std::size_t frames = data.size() / (2 * Bytes);
+    ChannelPair pair;
+    pair.x.resize(frames);
+    pair.y.resize(frames);
+    split_frames<Bytes, Float>(data.data(), frames, pair.x.data(), pair.y.data());
+    return pair;
+}
 
 }  // namespace
 
@@ -152,14 +166,14 @@ Result<ChannelPair> read_wav_channels(std::span<const std::byte> bytes) {
     if (format.channels != 2) return Error("Only stereo WAV files are supported");
     const std::span<const std::byte> data = chunks.value().data;
     if (format.is_float) {
-        if (format.bytes == 4) return stereo<4, float_sample>(data);
-        if (format.bytes == 8) return stereo<8, double_sample>(data);
+        if (format.bytes == 4) return stereo<4, true>(data);
+        if (format.bytes == 8) return stereo<8, true>(data);
     } else {
         switch (format.bytes) {
-            case 1: return stereo<1, integer_sample<1>>(data);
-            case 2: return stereo<2, integer_sample<2>>(data);
-            case 3: return stereo<3, integer_sample<3>>(data);
-            case 4: return stereo<4, integer_sample<4>>(data);
+            case 1: return stereo<1, false>(data);
+            case 2: return stereo<2, false>(data);
+            case 3: return stereo<3, false>(data);
+            case 4: return stereo<4, false>(data);
             default: break;
         }
     }
