@@ -8,7 +8,7 @@ namespace lumo {
 
 namespace {
 
-constexpr std::size_t kShift = 156;  // the state word each one is mixed with, ahead
+constexpr std::size_t kShift = 156;  // how far ahead lies the word each one is mixed with
 constexpr std::uint64_t kLowerBits = (std::uint64_t{1} << 31) - 1;
 constexpr std::uint64_t kTwistMatrix = 0xB5026F5AA96619E9u;
 

@@ -7,7 +7,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace lumo {
 
@@ -117,30 +116,33 @@ template <class T> T stored(const std::byte* at) {
 // keeps 8-bit samples unsigned, centred on 128), a float as it is, a double narrowed to
 // the nearest float.
 template <std::size_t Bytes, bool Float> float sample_at(const std::byte* at) {
-    if constexpr (Float) {
-        if constexpr (Bytes == 4) return stored<float>(at);
+    if constexpr (Float && Bytes == 4) {
+        return stored<float>(at);
+    } else if constexpr (Float) {
         return static_cast<float>(stored<double>(at));
-    }
-    constexpr float kDivisor = static_cast<float>(std::int64_t{1} << (8 * Bytes - 1));
-    std::int32_t value;
-    if constexpr (Bytes == 1) {
-        value = std::to_integer<std::int32_t>(at[0]) - 128;
-    } else if constexpr (Bytes == 2) {
-        value = stored<std::int16_t>(at);
-    } else if constexpr (Bytes == 3) {
-        // Placed in the top three bytes and shifted back, so that the sign bit spreads.
-        value = static_cast<std::int32_t>(static_cast<std::uint32_t>(little_endian(at, 3)) << 8) >> 8;
     } else {
-        value = stored<std::int32_t>(at);
+        constexpr float kDivisor = static_cast<float>(std::int64_t{1} << (8 * Bytes - 1));
+        std::int32_t value;
+        if constexpr (Bytes == 1) {
+            value = std::to_integer<std::int32_t>(at[0]) - 128;
+        } else if constexpr (Bytes == 2) {
+            value = stored<std::int16_t>(at);
+        } else if constexpr (Bytes == 3) {
+            // Placed in the top three bytes and shifted back, so that the sign bit spreads.
+            value = static_cast<std::int32_t>(static_cast<std::uint32_t>(little_endian(at, 3)) << 8) >> 8;
+        } else {
+            value = stored<std::int32_t>(at);
+        }
+        return static_cast<float>(value) / kDivisor;
     }
-    return static_cast<float>(value) / kDivisor;
 }
 
 // The samples of `frames` whole frames from `first` on, left then right.  The three
 // lists are apart (__restrict), so the compiler makes vector operations of the loop;
 // inlined, it would lose sight of that.
 template <std::size_t Bytes, bool Float>
-[[gnu::noinline]] void split_frames(const std::byte* __restrict first, std::size_t frames, float* __restrict xs, float* __restrict ys) {
+[[gnu::noinline]] void split_frames(const std::byte* __restrict first, std::size_t frames, float* __restrict xs,
+                                    float* __restrict ys) {
     for_each_index(frames, [=](std::size_t i) {
         xs[i] = sample_at<Bytes, Float>(first + i * 2 * Bytes);
         ys[i] = sample_at<Bytes, Float>(first + i * 2 * Bytes + Bytes);
