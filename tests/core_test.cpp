@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "core/convert.hpp"
 #include "core/error.hpp"
@@ -90,6 +91,14 @@ TEST(Random, SeededRunsRepeatAndStayInRange) {
     for (int v = 1; v <= 7; ++v) EXPECT_GT(seen[v], 800) << v;  // about 1000 each
 }
 
+TEST(Random, EngineDrawsWhatTheStandardMersenneTwisterDraws) {
+    for (const std::uint64_t seed : {std::uint64_t{0}, std::uint64_t{7}, std::uint64_t{5489}, UINT64_MAX}) {
+        RandomEngine engine(seed);
+        std::mt19937_64 standard(seed);
+        for (int i = 0; i < 2000; ++i) ASSERT_EQ(engine(), standard()) << seed << " " << i;  // six twists
+    }
+}
+
 // The sampling as first written: the limit worked out for every draw.
 std::int64_t reference_random_int(RandomEngine& engine, std::int64_t low, std::int64_t high) {
     const std::uint64_t span = static_cast<std::uint64_t>(high) - static_cast<std::uint64_t>(low) + 1;
@@ -116,8 +125,8 @@ TEST(Random, SameValuesAsWorkingOutTheLimitEveryTime) {
 
 TEST(Points, SplitKeepsOrderAndLength) {
     const ChannelPair pair = split_channels({{1, 2}, {3, 4}, {5, 6}});
-    EXPECT_EQ(pair.x, (std::vector<float>{1, 3, 5}));
-    EXPECT_EQ(pair.y, (std::vector<float>{2, 4, 6}));
+    EXPECT_EQ(pair.x, (Wavetable{1, 3, 5}));
+    EXPECT_EQ(pair.y, (Wavetable{2, 4, 6}));
 }
 
 }  // namespace

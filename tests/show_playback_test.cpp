@@ -185,7 +185,7 @@ TEST(RenderBuffer, CodesWithoutAPlayableVoiceAreSilent) {
 }
 
 TEST(RenderBuffer, BufferLargerThanTheMixIsRenderedInWholeFrames) {
-    std::vector<float> ramp_x, ramp_y;
+    Wavetable ramp_x, ramp_y;
     for (int i = 0; i < 37; ++i) {
         ramp_x.push_back(static_cast<float>(i) / 64.0f);
         ramp_y.push_back(-static_cast<float>(i) / 64.0f);

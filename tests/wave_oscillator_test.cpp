@@ -19,7 +19,7 @@ Oscillator computed(Waveform waveform, float frequency) {
     return o;
 }
 
-Oscillator table_of(std::vector<float> wave) {
+Oscillator table_of(Wavetable wave) {
     Oscillator o;
     o.wave = std::move(wave);
     return o;

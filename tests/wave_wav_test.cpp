@@ -4,6 +4,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -96,7 +97,10 @@ TEST(ReadWav, SixteenBitExtremesAndLayout) {
     expect_points(decode_ok(make_wav({}, samples_le(samples, 2))), want);
     // The embedded clips' header: extensible tag, integer PCM sub-format, INFO list to skip.
     const WavShape extensible{.tag = Tag::Extensible, .info_list = true};
-    expect_points(decode_ok(make_wav(extensible, samples_le(samples, 2))), want);
+    const std::vector<std::byte> file = make_wav(extensible, samples_le(samples, 2));
+    expect_points(decode_ok(file), want);
+    // The show decodes its clips straight into their two channels.
+    EXPECT_EQ(read_wav_channels(file).value(), split_channels(decode_ok(file)));
     EXPECT_NEAR(want[0].y, 0.999969, 5e-7);
 }
 
@@ -113,8 +117,8 @@ TEST(ReadWav, OnlyStereoIsAccepted) {
     }
 }
 
-// Each raw integer is divided by 2^(bits - 1) as a float, so libsndfile's own scaling
-// (left-justifying, re-centring unsigned 8-bit data) must be undone exactly.
+// Each raw integer is divided by 2^(bits - 1) as a float, with its sign spread from the
+// top bit of its own width; unsigned 8-bit data is re-centred first.
 TEST(ReadWav, IntegerWidthsScaleByTheirOwnRange) {
     // 8-bit WAV data is unsigned around 128.
     const std::vector<std::byte> eight = {std::byte{0}, std::byte{255}, std::byte{128}, std::byte{129}};
@@ -130,6 +134,17 @@ TEST(ReadWav, IntegerWidthsScaleByTheirOwnRange) {
     expect_points(decode_ok(make_wav({.bits = 32}, samples_le({min32, max32, 123456789, -7}, 4))),
                   {{-1.0f, static_cast<float>(max32) / divisor},
                    {static_cast<float>(123456789) / divisor, -7.0f / divisor}});
+
+    // 12 valid bits pad their 16-bit container below the sample, so the container's
+    // width scales them.
+    expect_points(decode_ok(make_wav({.bits = 12}, samples_le({-32768, 16 * 2047}, 2))),
+                  {{-1.0f, 32752.0f / 32768.0f}});
+    // Wider integers, and floats of neither 32 nor 64 bits, are refused.
+    for (const WavShape shape : {WavShape{.bits = 40}, WavShape{.tag = Tag::Float, .bits = 16}}) {
+        const Result<PointList> result = read_wav_to_vec(make_wav(shape, samples_le({1, 2, 3, 4}, 5)));
+        ASSERT_FALSE(result.ok()) << shape.bits;
+        EXPECT_EQ(result.error().message(), "Unsupported WAV sample format");
+    }
 }
 
 TEST(ReadWav, FloatSamplesPassUnchanged) {
@@ -142,6 +157,12 @@ TEST(ReadWav, FloatSamplesPassUnchanged) {
     }
     expect_points(decode_ok(make_wav({.tag = Tag::Float, .bits = 32}, data)),
                   {{1.5f, -2.0f}, {1e-30f, -0.0f}, {0.1f, 65536.0f}});
+
+    // Doubles narrow to the nearest float.
+    std::vector<std::byte> doubles;
+    for (double value : {0.1, -1e300, 1.0 + 0x1p-30, -0.0}) put_le(doubles, std::bit_cast<std::uint64_t>(value), 8);
+    expect_points(decode_ok(make_wav({.tag = Tag::Float, .bits = 64}, doubles)),
+                  {{0.1f, -std::numeric_limits<float>::infinity()}, {1.0f, -0.0f}});
 }
 
 TEST(ReadWav, IncompleteFramesAndEmptyData) {

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 namespace lumo {
@@ -17,12 +20,31 @@ struct Point {
 // Points in drawing order: a frame, a line, a decoded clip.
 using PointList = std::vector<Point>;
 
+// An allocator whose vectors grow without writing their new elements (a resize of
+// floats leaves them as the memory had them), so that a list can be sized first and
+// then written once.
+template <class T> struct UnfilledAllocator : std::allocator<T> {
+    template <class U> struct rebind {
+        using other = UnfilledAllocator<U>;
+    };
+    UnfilledAllocator() = default;
+    template <class U> UnfilledAllocator(const UnfilledAllocator<U>&) noexcept {}
+    template <class U> void construct(U* at) noexcept { ::new (static_cast<void*>(at)) U; }
+    template <class U, class... Args> void construct(U* at, Args&&... args) {
+        ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+    }
+};
+
+// The samples of one channel of a figure: a wavetable.  Effects size their figures a
+// slice at a time and render into the new room, which is never zero-filled first.
+using Wavetable = std::vector<float, UnfilledAllocator<float>>;
+
 // One rendered figure as a voice plays it: all x values in order, then all y values in
 // order, each list exactly as long as the figure.  Effects write their figures straight
 // into the two lists, so a figure never exists twice in memory.
 struct ChannelPair {
-    std::vector<float> x;
-    std::vector<float> y;
+    Wavetable x;
+    Wavetable y;
 
     std::size_t size() const { return x.size(); }
     bool empty() const { return x.empty(); }

@@ -38,8 +38,11 @@ std::size_t interpolate_steps(LineValues& values, float i0, float d0, float i1, 
 }
 
 // A true division by 100, not a multiplication by 0.01: the two round differently.
-void to_output_units(float* values, std::size_t count) {
-    for_each_index(count, [values](std::size_t i) { values[i] = values[i] / kFullScale; });
+void to_output_units(Point* points, std::size_t count) {
+    for_each_index(count, [points](std::size_t i) {
+        points[i].x = points[i].x / kFullScale;
+        points[i].y = points[i].y / kFullScale;
+    });
 }
 
 // Writes the first `points` of the drawing, each held `Repeat` samples, and returns the
@@ -72,11 +75,13 @@ std::size_t hold_points(const Point* drawing, std::size_t points, unsigned repea
 }
 
 // Writes `count` samples of the drawing to `xs` and `ys`: each point held for `repeat`
-// samples, the whole cycled from the start, then scaled to output units.  `points` is not
-// empty and `repeat` > 0.
-void render(const PointList& points, unsigned repeat, std::size_t count, float* xs, float* ys) {
+// samples, the whole cycled from the start, in output units.  `points` is not empty and
+// `repeat` > 0.  The points the slice plays are scaled in place first, each once, however
+// often it is heard.
+void render(PointList& points, unsigned repeat, std::size_t count, float* xs, float* ys) {
     // The points held in full, then the one the slice ends within, if any.
     const std::size_t whole = std::min(points.size(), count / repeat);
+    to_output_units(points.data(), std::min(points.size(), whole + 1));
     std::size_t k = hold_points(points.data(), whole, repeat, xs, ys);
     if (whole < points.size()) {
         for (; k < count; ++k) {
@@ -92,8 +97,6 @@ void render(const PointList& points, unsigned repeat, std::size_t count, float* 
         std::copy_n(ys, n, ys + k);
         k += n;
     }
-    to_output_units(xs, count);
-    to_output_units(ys, count);
 }
 
 }  // namespace

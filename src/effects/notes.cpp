@@ -37,6 +37,15 @@ PointList face_corners(const Model& model) {
     return corners;
 }
 
+// Appends `slice` to the end of `out`, a plain copy of its samples.
+void append_copy(ChannelPair& out, const ChannelPair& slice) {
+    const std::size_t at = out.size();
+    out.x.resize(at + slice.size());
+    out.y.resize(at + slice.size());
+    std::copy(slice.x.begin(), slice.x.end(), out.x.begin() + static_cast<std::ptrdiff_t>(at));
+    std::copy(slice.y.begin(), slice.y.end(), out.y.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
 // The closing figure's box in space, corners numbered as BoxCorners draws them.
 using Box = std::array<Vertex, 8>;
 
@@ -105,6 +114,19 @@ void melody_pass(Box& box, unsigned repeats, std::span<const Note> notes, float 
     }
 }
 
+// Blends `count` points of the figure into the box's samples from `xs` and `ys` on, the
+// samples numbered from `first` in the cross-fade: the box weighs number / last.  The
+// lists are apart (__restrict), so the compiler makes vector operations of the loop;
+// inlined, it would lose sight of that.
+[[gnu::noinline]] void blend(float* __restrict xs, float* __restrict ys, const Point* __restrict figure,
+                             std::size_t count, std::size_t first, float last) {
+    for_each_index(count, [=](std::size_t i) {
+        const float t = static_cast<float>(static_cast<std::int32_t>(first + i)) / last;
+        xs[i] = t * xs[i] + figure[i].x * (1.0f - t);
+        ys[i] = t * ys[i] + figure[i].y * (1.0f - t);
+    });
+}
+
 // The turning box blended in from `figure`: the weight moves linearly over the whole
 // cross-fade, so it begins on the figure and ends on the box.
 void cross_fade(Box& box, std::uint64_t slices, const PointList& figure, float step, ChannelPair& out) {
@@ -122,12 +144,7 @@ void cross_fade(Box& box, std::uint64_t slices, const PointList& figure, float s
     }
     const float last = static_cast<float>(std::max<std::size_t>(box_length, 2) - 1);
     for (std::size_t start = 0; start < box_length; start += figure.size()) {
-        for (std::size_t i = 0; i < figure.size(); ++i) {
-            const std::size_t j = begin + start + i;
-            const float t = static_cast<float>(static_cast<std::int32_t>(start + i)) / last;
-            out.x[j] = t * out.x[j] + figure[i].x * (1.0f - t);
-            out.y[j] = t * out.y[j] + figure[i].y * (1.0f - t);
-        }
+        blend(out.x.data() + begin + start, out.y.data() + begin + start, figure.data(), figure.size(), start, last);
     }
 }
 
@@ -144,10 +161,7 @@ ChannelPair obj_note(unsigned repeats, std::span<const Note> notes, const Model&
         PointList fitted = wave_to_length(note.octave, note.name, corners);
         ChannelPair slice;
         append_slice(slice, fitted, 5);
-        for (unsigned k = 1; k < repeats; ++k) {
-            out.x.insert(out.x.end(), slice.x.begin(), slice.x.end());
-            out.y.insert(out.y.end(), slice.y.begin(), slice.y.end());
-        }
+        for (unsigned k = 1; k < repeats; ++k) append_copy(out, slice);
     }
     const float delta = (scale + (-0.3f)) - scale;
     apply_linear_gain(out, 0, scale, delta);

@@ -118,9 +118,14 @@ Positions dot_corners(const Model& model, std::int32_t face_every, std::size_t h
     return positions;
 }
 
-// A dots frame: the corners, in order.
+// A dots frame: the corners, in order, a block at a time.
 void draw_dots(PointList& frame, const Positions& corners) {
-    for (std::size_t i = 0; i < corners.count; ++i) frame.push_back(drawn_at(corners, i));
+    std::size_t left = corners.count;
+    for (const PositionBlock& block : corners.blocks) {
+        const std::size_t count = std::min(left, kBlockLength);
+        for (std::size_t j = 0; j < count; ++j) frame.push_back({block.x[j], block.y[j]});
+        left -= count;
+    }
 }
 
 Positions all_vertices(const Model& model) {

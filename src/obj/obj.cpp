@@ -15,10 +15,9 @@ namespace lumo {
 
 namespace {
 
-// The token separators; anything else, including non-ASCII bytes, belongs to a token.
-bool is_space(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+// The token separators: space and '\t' '\n' '\v' '\f' '\r', which are consecutive codes.
+// Anything else, including non-ASCII bytes, belongs to a token.
+bool is_space(char c) { return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t'; }
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
@@ -32,16 +31,30 @@ bool equals_ignoring_case(std::string_view text, std::string_view word) {
     return true;
 }
 
-void split_tokens(std::string_view line, std::vector<std::string_view>& tokens) {
-    tokens.clear();
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && is_space(line[i])) ++i;
-        const std::size_t start = i;
-        while (i < line.size() && !is_space(line[i])) ++i;
-        if (i > start) tokens.push_back(line.substr(start, i - start));
+// The tokens of one line, taken one at a time: most lines (normals, texture
+// coordinates) are skipped after their first token, and no token is copied.
+struct Tokens {
+    std::string_view line;
+    std::size_t taken = 0;  // tokens handed out so far
+    std::size_t at = 0;
+
+    // The next token; empty once the line has no more.
+    std::string_view next() {
+        while (at < line.size() && is_space(line[at])) ++at;
+        const std::size_t start = at;
+        while (at < line.size() && !is_space(line[at])) ++at;
+        if (at > start) ++taken;
+        return line.substr(start, at - start);
     }
-}
+
+    // The next token, which must be there: a line that ends first stops the program,
+    // naming how many tokens it had.
+    std::string_view required() {
+        const std::string_view token = next();
+        if (token.empty()) fatal_index_out_of_bounds(taken, taken);
+        return token;
+    }
+};
 
 [[noreturn]] void bad_float(std::string_view kind) {
     std::string detail = "ParseFloatError { kind: ";
@@ -63,6 +76,16 @@ void split_tokens(std::string_view line, std::vector<std::string_view>& tokens) 
 // rounded; a magnitude beyond float's range becomes infinity, one below it zero.
 float parse_float(std::string_view token) {
     if (token.empty()) bad_float("Empty");
+    // The usual spelling, a digit, point or minus sign and digit first, means what
+    // from_chars reads when it reads the whole token and finds the value in range (no
+    // "inf", "nan" or "nan(...)"): no need to validate it first.
+    const char lead = token[0] == '-' && token.size() > 1 ? token[1] : token[0];
+    if (is_digit(lead) || lead == '.') {
+        float value = 0.0f;
+        const char* const last = token.data() + token.size();
+        const auto [end, error] = std::from_chars(token.data(), last, value, std::chars_format::general);
+        if (error == std::errc() && end == last) return value;
+    }
     std::size_t i = 0;
     const bool negative = token[0] == '-';
     if (token[0] == '+' || token[0] == '-') ++i;
@@ -150,12 +173,6 @@ VertexIndex parse_index(std::string_view text) {
     return static_cast<VertexIndex>(value);
 }
 
-// The token at `index`, or a stop naming how many tokens the line had.
-std::string_view token_at(const std::vector<std::string_view>& tokens, std::size_t index) {
-    if (index >= tokens.size()) fatal_index_out_of_bounds(tokens.size(), index);
-    return tokens[index];
-}
-
 Vertex bounding_box_center(const std::vector<Vertex>& vertices) {
     constexpr float inf = std::numeric_limits<float>::infinity();
     Vertex low{inf, inf, inf};
@@ -178,7 +195,6 @@ Vertex bounding_box_center(const std::vector<Vertex>& vertices) {
 
 Model load_obj(std::string_view text) {
     Model model;
-    std::vector<std::string_view> tokens;
     std::size_t start = 0;
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
@@ -187,20 +203,20 @@ Model load_obj(std::string_view text) {
         start = end + 1;
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
 
-        split_tokens(line, tokens);
-        if (tokens.empty()) continue;
-        if (tokens[0] == "v") {
-            const float x = parse_float(token_at(tokens, 1));
-            const float y = parse_float(token_at(tokens, 2));
-            const float z = parse_float(token_at(tokens, 3));
+        Tokens tokens{line};
+        const std::string_view keyword = tokens.next();
+        if (keyword == "v") {
+            const float x = parse_float(tokens.required());
+            const float y = parse_float(tokens.required());
+            const float z = parse_float(tokens.required());
             model.vertices.push_back({x, y, z});
-        } else if (tokens[0] == "f") {
+        } else if (keyword == "f") {
             Face face{};
-            for (std::size_t corner = 0; corner < 3; ++corner) {
-                const std::string_view token = token_at(tokens, corner + 1);
+            for (VertexIndex& index : face) {
+                const std::string_view token = tokens.required();
                 const std::string_view vertex = token.substr(0, token.find('/'));
                 // OBJ counts from 1; 0 wraps to the largest index, which the effects reject.
-                face[corner] = parse_index(vertex) - 1u;
+                index = parse_index(vertex) - 1u;
             }
             model.faces.push_back(face);
         }

@@ -16,7 +16,7 @@ namespace {
 
 constexpr float kVoiceFrequency = 440.0f;
 
-Oscillator make_oscillator(std::vector<float> wave, Waveform waveform) {
+Oscillator make_oscillator(Wavetable wave, Waveform waveform) {
     Oscillator oscillator;
     oscillator.wave = std::move(wave);
     oscillator.sample_rate = kSampleRateFloat;

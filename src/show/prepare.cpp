@@ -100,9 +100,9 @@ template <class Work> void run_on_threads(std::size_t count, unsigned threads, W
 }
 
 ChannelPair decode_clip(int number) {
-    Result<PointList> decoded = read_wav_to_vec(assets::clip(number));
+    Result<ChannelPair> decoded = read_wav_channels(assets::clip(number));
     if (!decoded) fatal_unwrap(decoded.error().message());
-    return split_channels(decoded.value());
+    return std::move(decoded).value();
 }
 
 ChannelPair& slot_of(PreparedShow& show, Figure figure) {

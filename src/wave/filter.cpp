@@ -34,7 +34,7 @@ void sweeping_lowpass(std::span<float> samples, float start_hz, float end_hz) {
             const float f = start_hz + sweep * (static_cast<float>(first + i) / n);
             // At 0 Hz RC is infinite and alpha 0: the output holds its state.
             const float rc = 1.0f / ((f + f) * kPi);
-            alpha[i] = kSampleInterval / (rc + kSampleInterval);
+            alpha[static_cast<std::size_t>(i)] = kSampleInterval / (rc + kSampleInterval);
         });
         for (std::size_t i = 0; i < count; ++i) {
             y = y + (samples[begin + i] - y) * alpha[i];

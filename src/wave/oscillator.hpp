@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/clock.hpp"
+#include "core/points.hpp"
 
 namespace lumo {
 
@@ -25,7 +26,7 @@ struct Oscillator;
 using Generator = float (*)(Oscillator&);
 
 struct Oscillator {
-    std::vector<float> wave;
+    Wavetable wave;
     float sample_rate = kSampleRateFloat;
     std::uint32_t index = 0;
     float frequency = 440.0f;

@@ -1,43 +1,40 @@
 #include "wave/wav.hpp"
 
-#include <sndfile.h>
-
 #include <algorithm>
-#include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace lumo {
 
 namespace {
 
-std::uint32_t little_endian(std::span<const std::byte> bytes, std::size_t at, std::size_t width) {
-    std::uint32_t value = 0;
-    for (std::size_t i = width; i-- > 0;) value = (value << 8) | std::to_integer<std::uint32_t>(bytes[at + i]);
+std::uint64_t little_endian(const std::byte* bytes, std::size_t width) {
+    std::uint64_t value = 0;
+    for (std::size_t i = width; i-- > 0;) value = (value << 8) | std::to_integer<std::uint64_t>(bytes[i]);
     return value;
 }
 
-void put_little_endian(std::vector<std::byte>& out, std::size_t value) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::byte>((value >> (8 * i)) & 0xFF));
+std::uint32_t little_endian(std::span<const std::byte> bytes, std::size_t at, std::size_t width) {
+    return static_cast<std::uint32_t>(little_endian(bytes.data() + at, width));
 }
 
 bool has_tag(std::span<const std::byte> bytes, std::size_t at, std::string_view tag) {
     return bytes.size() >= at + tag.size() && std::memcmp(bytes.data() + at, tag.data(), tag.size()) == 0;
 }
 
-void put_tag(std::vector<std::byte>& out, std::string_view tag) {
-    for (char c : tag) out.push_back(static_cast<std::byte>(c));
-}
-
 // The tail shared by the sub-format GUIDs of integer PCM and IEEE float, after the
 // two-byte tag.
 constexpr std::string_view kSubFormatTail{"\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14};
 
-bool is_pcm_or_float(std::uint32_t tag) { return tag == 1 || tag == 3; }
+constexpr std::uint32_t kPcm = 1;
+constexpr std::uint32_t kIeeeFloat = 3;
+constexpr std::uint32_t kExtensible = 0xFFFE;
+
+bool is_pcm_or_float(std::uint32_t tag) { return tag == kPcm || tag == kIeeeFloat; }
 
 // Why a fmt chunk is not integer PCM or IEEE float, plain or extensible; nothing when it is.
 std::optional<std::string_view> not_pcm_or_float(std::span<const std::byte> fmt) {
@@ -45,7 +42,7 @@ std::optional<std::string_view> not_pcm_or_float(std::span<const std::byte> fmt)
     const std::uint32_t tag = little_endian(fmt, 0, 2);
     if (is_pcm_or_float(tag)) return std::nullopt;
     constexpr std::string_view kUnsupported = "Unsupported WAV format: only integer PCM and IEEE float are read";
-    if (tag != 0xFFFE) return kUnsupported;
+    if (tag != kExtensible) return kUnsupported;
     if (fmt.size() < 40) return "malformed fmt chunk";
     const bool known = is_pcm_or_float(little_endian(fmt, 24, 2)) &&
                        std::memcmp(fmt.data() + 26, kSubFormatTail.data(), kSubFormatTail.size()) == 0;
@@ -89,138 +86,109 @@ Result<WavChunks> find_wav_chunks(std::span<const std::byte> bytes) {
     return WavChunks{*fmt, *data};
 }
 
-// The file reduced to its fmt and data chunks.  libsndfile knows two dozen containers and
-// codecs, and parses every chunk it recognises: a compressed stream can expand a
-// thousandfold, and a LIST chunk that claims more than the file keeps it busy for
-// minutes.  lumo's clips are plain WAV, and only that reaches it.
-std::vector<std::byte> plain_wav(const WavChunks& chunks) {
-    const std::size_t fmt_padded = chunks.fmt.size() + (chunks.fmt.size() & 1u);
-    std::vector<std::byte> out;
-    out.reserve(28 + fmt_padded + chunks.data.size());
-    put_tag(out, "RIFF");
-    put_little_endian(out, 20 + fmt_padded + chunks.data.size());
-    put_tag(out, "WAVEfmt ");
-    put_little_endian(out, chunks.fmt.size());
-    out.insert(out.end(), chunks.fmt.begin(), chunks.fmt.end());
-    out.resize(out.size() + fmt_padded - chunks.fmt.size());
-    put_tag(out, "data");
-    put_little_endian(out, chunks.data.size());
-    out.insert(out.end(), chunks.data.begin(), chunks.data.end());
-    return out;
-}
-
-// libsndfile reads the clip through these callbacks, from memory.
-struct Cursor {
-    std::span<const std::byte> bytes;
-    sf_count_t position = 0;
+// The samples as the fmt chunk stores them.  A sample takes whole bytes: bits that do not
+// fill the last byte (12 of 16, say) are padding below the sample, so the sample is
+// scaled by the width of its bytes.
+struct SampleFormat {
+    std::uint32_t channels;
+    bool is_float;
+    std::size_t bytes;
 };
 
-sf_count_t length_of(const Cursor& cursor) { return static_cast<sf_count_t>(cursor.bytes.size()); }
-
-sf_count_t get_filelen(void* user) { return length_of(*static_cast<Cursor*>(user)); }
-
-sf_count_t seek(sf_count_t offset, int whence, void* user) {
-    Cursor& cursor = *static_cast<Cursor*>(user);
-    sf_count_t base = 0;
-    if (whence == SEEK_CUR) base = cursor.position;
-    if (whence == SEEK_END) base = length_of(cursor);
-    // Positions past the end are allowed (reads there return nothing); before the start not.
-    if (offset < -base) return -1;
-    cursor.position = base + offset;
-    return cursor.position;
+SampleFormat sample_format(std::span<const std::byte> fmt) {
+    const std::uint32_t tag = little_endian(fmt, 0, 2);
+    const std::uint32_t coding = tag == kExtensible ? little_endian(fmt, 24, 2) : tag;
+    const std::uint32_t bits = little_endian(fmt, 14, 2);
+    return {little_endian(fmt, 2, 2), coding == kIeeeFloat, (std::size_t{bits} + 7) / 8};
 }
 
-sf_count_t read(void* destination, sf_count_t count, void* user) {
-    Cursor& cursor = *static_cast<Cursor*>(user);
-    const sf_count_t available = std::max<sf_count_t>(0, length_of(cursor) - cursor.position);
-    const sf_count_t taken = std::clamp<sf_count_t>(count, 0, available);
-    if (taken > 0) {
-        std::memcpy(destination, cursor.bytes.data() + cursor.position, static_cast<std::size_t>(taken));
-        cursor.position += taken;
-    }
-    return taken;
+// WAV is little-endian, as is every machine lumo is built for, so a stored sample is
+// copied as it is.
+static_assert(std::endian::native == std::endian::little);
+
+template <class T> T stored(const std::byte* at) {
+    T value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
 }
 
-sf_count_t write(const void*, sf_count_t, void*) { return 0; }
-
-sf_count_t tell(void* user) { return static_cast<Cursor*>(user)->position; }
-
-// Closes the file on every way out of read_wav_to_vec.
-struct FileCloser {
-    SNDFILE* file;
-    ~FileCloser() { sf_close(file); }
-};
-
-// Bits per integer sample, or 0 for float samples, or -1 for anything else.
-int integer_bits(int format) {
-    switch (format & SF_FORMAT_SUBMASK) {
-        case SF_FORMAT_PCM_S8:
-        case SF_FORMAT_PCM_U8: return 8;
-        case SF_FORMAT_PCM_16: return 16;
-        case SF_FORMAT_PCM_24: return 24;
-        case SF_FORMAT_PCM_32: return 32;
-        case SF_FORMAT_FLOAT:
-        case SF_FORMAT_DOUBLE: return 0;
-        default: return -1;
+// One stored sample `Bytes` wide as a float: an integer divided by 2^(8 Bytes - 1) (WAV
+// keeps 8-bit samples unsigned, centred on 128), a float as it is, a double narrowed to
+// the nearest float.
+template <std::size_t Bytes, bool Float> float sample_at(const std::byte* at) {
+    if constexpr (Float && Bytes == 4) {
+        return stored<float>(at);
+    } else if constexpr (Float) {
+        return static_cast<float>(stored<double>(at));
+    } else {
+        constexpr float kDivisor = static_cast<float>(std::int64_t{1} << (8 * Bytes - 1));
+        std::int32_t value;
+        if constexpr (Bytes == 1) {
+            value = std::to_integer<std::int32_t>(at[0]) - 128;
+        } else if constexpr (Bytes == 2) {
+            value = stored<std::int16_t>(at);
+        } else if constexpr (Bytes == 3) {
+            // Placed in the top three bytes and shifted back, so that the sign bit spreads.
+            value = static_cast<std::int32_t>(static_cast<std::uint32_t>(little_endian(at, 3)) << 8) >> 8;
+        } else {
+            value = stored<std::int32_t>(at);
+        }
+        return static_cast<float>(value) / kDivisor;
     }
 }
 
-constexpr sf_count_t kChunkSamples = 8192;  // even: a chunk never splits a frame
+// The samples of `frames` whole frames from `first` on, left then right.  The three
+// lists are apart (__restrict), so the compiler makes vector operations of the loop;
+// inlined, it would lose sight of that.
+template <std::size_t Bytes, bool Float>
+[[gnu::noinline]] void split_frames(const std::byte* __restrict first, std::size_t frames, float* __restrict xs,
+                                    float* __restrict ys) {
+    for_each_index(frames, [=](std::size_t i) {
+        xs[i] = sample_at<Bytes, Float>(first + i * 2 * Bytes);
+        ys[i] = sample_at<Bytes, Float>(first + i * 2 * Bytes + Bytes);
+    });
+}
 
-// Appends whole frames from `samples` (count items, left then right); false once the
-// data is used up or a read failed, which ends decoding without an error.
-template <class Sample, class Convert>
-bool append_frames(PointList& points, const std::array<Sample, kChunkSamples>& samples, sf_count_t count,
-                   Convert convert) {
-    for (sf_count_t i = 0; i + 1 < count; i += 2) {
-        points.push_back(Point{convert(samples[static_cast<std::size_t>(i)]),
-                               convert(samples[static_cast<std::size_t>(i + 1)])});
-    }
-    return count == kChunkSamples;
+// The whole frames of `data`.
+template <std::size_t Bytes, bool Float> ChannelPair stereo(std::span<const std::byte> data) {
+    const std::size_t frames = data.size() / (2 * Bytes);
+    ChannelPair pair;
+    pair.x.resize(frames);
+    pair.y.resize(frames);
+    split_frames<Bytes, Float>(data.data(), frames, pair.x.data(), pair.y.data());
+    return pair;
 }
 
 }  // namespace
 
-Result<PointList> read_wav_to_vec(std::span<const std::byte> bytes) {
+Result<ChannelPair> read_wav_channels(std::span<const std::byte> bytes) {
     const Result<WavChunks> chunks = find_wav_chunks(bytes);
     if (!chunks) return chunks.error();
-    const std::vector<std::byte> wav = plain_wav(chunks.value());
-    SF_VIRTUAL_IO io{get_filelen, seek, read, write, tell};
-    Cursor cursor{wav};
-    SF_INFO info{};
-    SNDFILE* file = sf_open_virtual(&io, SFM_READ, &info, &cursor);
-    if (file == nullptr) return Error(sf_strerror(nullptr));
-    const FileCloser closer{file};
-
-    if (info.channels != 2) return Error("Only stereo WAV files are supported");
-    const int container = info.format & SF_FORMAT_TYPEMASK;
-    const int bits = integer_bits(info.format);
-    if ((container != SF_FORMAT_WAV && container != SF_FORMAT_WAVEX) || bits < 0) {
-        return Error("Unsupported WAV sample format");
-    }
-
-    PointList points;
-    // The header's frame count is only a hint: never reserve more than the bytes can hold.
-    const auto most_frames = static_cast<sf_count_t>(chunks.value().data.size() / 2);
-    points.reserve(static_cast<std::size_t>(std::clamp<sf_count_t>(info.frames, 0, most_frames)));
-    if (bits == 0) {
-        // Float data passes through unscaled and unclipped.
-        sf_command(file, SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
-        sf_command(file, SFC_SET_CLIPPING, nullptr, SF_FALSE);
-        std::array<float, kChunkSamples> samples;
-        while (append_frames(points, samples, sf_read_float(file, samples.data(), kChunkSamples),
-                             [](float sample) { return sample; })) {
+    const SampleFormat format = sample_format(chunks.value().fmt);
+    if (format.channels != 2) return Error("Only stereo WAV files are supported");
+    const std::span<const std::byte> data = chunks.value().data;
+    if (format.is_float) {
+        if (format.bytes == 4) return stereo<4, true>(data);
+        if (format.bytes == 8) return stereo<8, true>(data);
+    } else {
+        switch (format.bytes) {
+            case 1: return stereo<1, false>(data);
+            case 2: return stereo<2, false>(data);
+            case 3: return stereo<3, false>(data);
+            case 4: return stereo<4, false>(data);
+            default: break;
         }
-        return points;
     }
-    // libsndfile hands integers over left-justified in 32 bits (8-bit data re-centred
-    // first); shifting back recovers the sample exactly as stored.
-    const int shift = 32 - bits;
-    const float divisor = static_cast<float>(std::int64_t{1} << (bits - 1));
-    std::array<int, kChunkSamples> samples;
-    while (append_frames(points, samples, sf_read_int(file, samples.data(), kChunkSamples),
-                         [=](int sample) { return static_cast<float>(sample >> shift) / divisor; })) {
-    }
+    return Error("Unsupported WAV sample format");
+}
+
+Result<PointList> read_wav_to_vec(std::span<const std::byte> bytes) {
+    const Result<ChannelPair> channels = read_wav_channels(bytes);
+    if (!channels) return channels.error();
+    const ChannelPair& pair = channels.value();
+    PointList points;
+    points.reserve(pair.size());
+    for (std::size_t i = 0; i < pair.size(); ++i) points.push_back(pair[i]);
     return points;
 }
 
