@@ -246,21 +246,13 @@ void fill_section(Silhouette& s, const std::vector<Vec3>& loop) {
     }
 }
 
-// The convex hull of points in x–y, counter-clockwise.
-std::vector<Vec3> hull_xy(std::vector<Vec3> points) {
-    std::sort(points.begin(), points.end(), [](Vec3 a, Vec3 b) { return a.x < b.x || (a.x == b.x && a.y < b.y); });
-    auto turn = [](Vec3 o, Vec3 a, Vec3 b) { return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x); };
-    std::vector<Vec3> hull(2 * points.size());
-    std::size_t k = 0;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        while (k >= 2 && turn(hull[k - 2], hull[k - 1], points[i]) <= 0) --k;
-        hull[k++] = points[i];
-    }
-    for (std::size_t i = points.size() - 1, t = k + 1; i > 0; --i) {
-        while (k >= t && turn(hull[k - 2], hull[k - 1], points[i - 1]) <= 0) --k;
-        hull[k++] = points[i - 1];
-    }
-    hull.resize(k > 1 ? k - 1 : k);
+// The convex hull of points in x–y, counter-clockwise (z is dropped: sections are filled
+// in the picture plane).
+std::vector<Vec3> hull_xy(const std::vector<Vec3>& points) {
+    std::vector<Vec2> plane;
+    for (const Vec3& p : points) plane.push_back({p.x, p.y});
+    std::vector<Vec3> hull;
+    for (const Vec2& p : convex_hull(std::move(plane))) hull.push_back({p.u, p.v, 0});
     return hull;
 }
 

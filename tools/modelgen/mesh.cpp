@@ -18,6 +18,25 @@ Vec3 normalized(Vec3 a) {
     return length > 0 ? a * (1.0 / length) : Vec3{0, 0, 1};
 }
 
+std::vector<Vec2> convex_hull(std::vector<Vec2> points) {
+    if (points.empty()) return points;
+    // Andrew's monotone chain: a lower and an upper chain over the points sorted by u.
+    std::sort(points.begin(), points.end(), [](Vec2 a, Vec2 b) { return a.u < b.u || (a.u == b.u && a.v < b.v); });
+    auto turn = [](Vec2 o, Vec2 a, Vec2 b) { return (a.u - o.u) * (b.v - o.v) - (a.v - o.v) * (b.u - o.u); };
+    std::vector<Vec2> hull(2 * points.size());
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        while (k >= 2 && turn(hull[k - 2], hull[k - 1], points[i]) <= 0) --k;
+        hull[k++] = points[i];
+    }
+    for (std::size_t i = points.size() - 1, t = k + 1; i > 0; --i) {
+        while (k >= t && turn(hull[k - 2], hull[k - 1], points[i - 1]) <= 0) --k;
+        hull[k++] = points[i - 1];
+    }
+    hull.resize(k > 1 ? k - 1 : k);
+    return hull;
+}
+
 void Mesh::append(const Mesh& other) {
     const int offset = static_cast<int>(vertices.size());
     const bool with_uv = !uvs.empty() || vertices.empty();

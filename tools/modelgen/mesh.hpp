@@ -28,6 +28,9 @@ Vec3 cross(Vec3 a, Vec3 b);
 double dot(Vec3 a, Vec3 b);
 Vec3 normalized(Vec3 a);
 
+// The convex hull of points in the plane, counter-clockwise, without collinear points.
+std::vector<Vec2> convex_hull(std::vector<Vec2> points);
+
 // A face of three or four zero-based vertex indices; corner 3 is -1 for a triangle.
 using Polygon = std::array<int, 4>;
 inline Polygon tri(int a, int b, int c) { return {a, b, c, -1}; }

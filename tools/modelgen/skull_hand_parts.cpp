@@ -73,24 +73,6 @@ bool solve4(std::array<std::array<double, 4>, 4> m, std::array<double, 4>& x) {
     return true;
 }
 
-// The bounding box of a turned point set depends on its convex hull alone.
-std::vector<Vec2> convex_hull(std::vector<Vec2> points) {
-    std::sort(points.begin(), points.end(), [](Vec2 a, Vec2 b) { return a.u < b.u || (a.u == b.u && a.v < b.v); });
-    auto turn = [](Vec2 o, Vec2 a, Vec2 b) { return (a.u - o.u) * (b.v - o.v) - (a.v - o.v) * (b.u - o.u); };
-    std::vector<Vec2> hull(2 * points.size());
-    std::size_t k = 0;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        while (k >= 2 && turn(hull[k - 2], hull[k - 1], points[i]) <= 0) --k;
-        hull[k++] = points[i];
-    }
-    for (std::size_t i = points.size() - 1, t = k + 1; i > 0; --i) {
-        while (k >= t && turn(hull[k - 2], hull[k - 1], points[i - 1]) <= 0) --k;
-        hull[k++] = points[i - 1];
-    }
-    hull.resize(k > 1 ? k - 1 : k);
-    return hull;
-}
-
 double norm(const std::array<double, 4>& r) { return std::sqrt(r[0] * r[0] + r[1] * r[1] + r[2] * r[2] + r[3] * r[3]); }
 
 }  // namespace
@@ -100,6 +82,7 @@ double norm(const std::array<double, 4>& r) { return std::sqrt(r[0] * r[0] + r[1
 // fit, the one scaled most evenly and nearest the preferred angles wins.
 Turn solve_turn(const std::vector<Vec2>& points, Extent before, Extent after, double prefer_before,
                 double prefer_after) {
+    // The bounding box of a turned point set depends on its convex hull alone.
     const std::vector<Vec2> footprint = convex_hull(points);
     const Extent natural = extent_at(footprint, Turn{}, 0.0);
     const double guess = std::sqrt(before.a * before.b / (natural.a * natural.b));
