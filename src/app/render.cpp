@@ -56,6 +56,10 @@ int fail(const Error& error) {
 }  // namespace
 
 int run_render(std::span<const std::string> args) {
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::cout << render_usage() << "\n";
+        return 0;
+    }
     Result<RenderOptions> parsed = parse_render_options(args);
     if (!parsed) return fail(parsed.error());
     const RenderOptions& options = parsed.value();

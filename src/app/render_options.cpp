@@ -10,9 +10,7 @@
 
 namespace lumo {
 
-namespace {
-
-std::string usage_text() {
+std::string render_usage() {
     std::string text;
     for (const RenderModeInfo& mode : kRenderModes) {
         text += text.empty() ? "usage: lumo-render " : "\n       lumo-render ";
@@ -21,7 +19,9 @@ std::string usage_text() {
     return text;
 }
 
-Error usage_error(const std::string& what) { return Error(what + "\n" + usage_text()); }
+namespace {
+
+Error usage_error(const std::string& what) { return Error(what + "\n" + render_usage()); }
 
 template <class Number>
 std::optional<Number> parse_number(const std::string& text) {

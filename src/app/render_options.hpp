@@ -80,4 +80,7 @@ std::int64_t video_frames(const RenderOptions& options);
 // error: its report ends with the usage text.
 Result<RenderOptions> parse_render_options(std::span<const std::string> args);
 
+// The usage lines, one per mode: what --help prints and every usage error ends with.
+std::string render_usage();
+
 }  // namespace lumo
