@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <utility>
 
 #include "core/clock.hpp"
 #include "core/fatal.hpp"

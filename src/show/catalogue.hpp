@@ -10,7 +10,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 
 namespace lumo {
 
@@ -92,14 +91,6 @@ constexpr int figure_number(Figure figure) { return static_cast<int>(figure) + 1
 constexpr int voice_of(Figure figure) { return entry_of(figure).voice; }
 
 constexpr const char* description_of(Figure figure) { return entry_of(figure).description; }
-
-// The figure that voice `voice` plays; none for the synth voice 0 and numbers past 27.
-constexpr std::optional<Figure> figure_of_voice(int voice) {
-    for (const FigureEntry& entry : kFigures) {
-        if (entry.voice == voice) return entry.figure;
-    }
-    return std::nullopt;
-}
 
 namespace detail {
 
