@@ -32,7 +32,6 @@ function fail(text) {
   process.exit(1);
 }
 
-
 function run(program, args) {
   const result = spawnSync(program, args, { stdio: ["ignore", "inherit", "inherit"] });
   if (result.status !== 0) fail(`${program} ${args.join(" ")} exited with ${result.status}`);
@@ -347,6 +346,4 @@ async function main() {
   console.log("page_check: 1 passed, 0 failed");
 }
 
-export { readPng, blurredGrid, correlation, meanDifference };
-
-if (import.meta.url === pathToFileURL(process.argv[1]).href) main().catch((error) => fail(error.stack || String(error)));
+main().catch((error) => fail(error.stack || String(error)));
