@@ -340,7 +340,11 @@ async function main() {
   } finally {
     browser.kill();
     await new Promise((resolve) => (browser.exitCode !== null ? resolve() : browser.once("exit", resolve)));
-    fs.rmSync(profile, { recursive: true, force: true });
+    // Chromium's helper processes may still write into the profile after the browser has
+    // ended; what they leave goes with the work directory at the start of the next run.
+    try {
+      fs.rmSync(profile, { recursive: true, force: true, maxRetries: 5, retryDelay: 100 });
+    } catch {}
   }
   if (problems.length) fail(problems.join("\n"));
   console.log("page_check: 1 passed, 0 failed");
