@@ -69,6 +69,18 @@ bool has_ended(pid_t pid) {
     return !(stat >> number >> name >> state) || state == "Z";
 }
 
+// Whether a file in `directory` grows beyond `bytes` within two minutes.
+bool wait_for_a_file_over(const fs::path& directory, std::uintmax_t bytes) {
+    for (int tries = 0; tries < 12'000; ++tries) {
+        for (const fs::directory_entry& entry : fs::directory_iterator(directory)) {
+            std::error_code error;
+            if (entry.file_size(error) > bytes && !error) return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
 int run(const std::string& arguments) {
     const std::string command = std::string(LUMO_RENDER_BINARY) + " " + arguments + " 2>/dev/null";
     const int status = std::system(command.c_str());
@@ -155,14 +167,7 @@ TEST_F(RenderProgram, SigintAndSigtermLeaveNoFileBehind) {
             ::_exit(127);
         }
         // Wait until the hidden temporary holds a few megabytes: writing has begun.
-        bool writing = false;
-        for (int tries = 0; tries < 12'000 && !writing; ++tries) {
-            for (const fs::directory_entry& entry : fs::directory_iterator(directory_)) {
-                std::error_code error;
-                writing = writing || entry.file_size(error) > (4u << 20);
-            }
-            if (!writing) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        const bool writing = wait_for_a_file_over(directory_, 4u << 20);
         ::kill(child, signal);
         int status = 0;
         ASSERT_EQ(::waitpid(child, &status, 0), child);
@@ -234,14 +239,7 @@ TEST_F(RenderProgram, AStoppedVideoLeavesNoFileNorEncoder) {
                 static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    bool writing = false;
-    for (int tries = 0; tries < 12'000 && !writing; ++tries) {
-        for (const fs::directory_entry& entry : fs::directory_iterator(directory_)) {
-            std::error_code error;
-            writing = writing || entry.file_size(error) > 0;
-        }
-        if (!writing) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    const bool writing = wait_for_a_file_over(directory_, 0);
     const pid_t encoder = child_of(child);
     ::kill(child, SIGTERM);
     int status = 0;

@@ -146,15 +146,9 @@ Result<EncoderProcess> start_encoder(const std::string& program, const std::vect
 }
 
 Status write_to_encoder(const EncoderProcess& process, std::span<const unsigned char> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(process.video, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            if (errno == EPIPE) return Error("the encoder stopped reading (its message, if any, is above)");
-            return system_error("cannot write to the encoder", errno);
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(written));
-    }
+    const int error = write_fully(process.video, bytes);
+    if (error == EPIPE) return Error("the encoder stopped reading (its message, if any, is above)");
+    if (error != 0) return system_error("cannot write to the encoder", error);
     return {};
 }
 

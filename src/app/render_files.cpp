@@ -128,14 +128,21 @@ Status write_file_replacing(const std::string& path, const std::function<Status(
     return commit(file);
 }
 
-Status write_all(const PendingFile& file, std::span<const unsigned char> bytes) {
+int write_fully(int descriptor, std::span<const unsigned char> bytes) {
     while (!bytes.empty()) {
-        const ssize_t written = ::write(file.descriptor, bytes.data(), bytes.size());
+        const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
         if (written < 0) {
             if (errno == EINTR) continue;
-            return file_error("cannot write", file.path, errno);
+            return errno;
         }
         bytes = bytes.subspan(static_cast<std::size_t>(written));
+    }
+    return 0;
+}
+
+Status write_all(const PendingFile& file, std::span<const unsigned char> bytes) {
+    if (const int error = write_fully(file.descriptor, bytes); error != 0) {
+        return file_error("cannot write", file.path, error);
     }
     return {};
 }

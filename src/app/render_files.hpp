@@ -33,6 +33,10 @@ Status write_file_replacing(const std::string& path, const std::function<Status(
 // Writes all of `bytes` to the pending file.
 Status write_all(const PendingFile& file, std::span<const unsigned char> bytes);
 
+// Writes all of `bytes` to `descriptor` from its current offset, going on after an
+// interrupted write: 0, or the errno of the write that failed.
+int write_fully(int descriptor, std::span<const unsigned char> bytes);
+
 // Whether write_file_replacing(path, …) can work: `path` is not a directory and a file
 // can be created beside it.  Leaves nothing behind.
 Status check_file_location(const std::string& path);

@@ -1,6 +1,5 @@
 #include "app/render_html.hpp"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -75,13 +74,8 @@ Status write_audio_script(PreparedShow show, double seconds, const std::string& 
         };
         // What --wav --format s16 writes: the same mix, in the same buffers.
         OfflineMix mix = make_offline_mix(std::move(show));
-        std::vector<std::int16_t> buffer(static_cast<std::size_t>(mix.buffer_frames) * kChannels);
         const auto total_frames = static_cast<std::uint64_t>(std::llround(seconds * kSampleRate));
-        for (std::uint64_t done = 0; done < total_frames;) {
-            const std::size_t frames =
-                static_cast<std::size_t>(std::min<std::uint64_t>(mix.buffer_frames, total_frames - done));
-            std::span<std::int16_t> out(buffer.data(), frames * kChannels);
-            mix_next<std::int16_t>(mix, out);
+        Status mixed = mix_frames<std::int16_t>(mix, total_frames, [&](std::span<const std::int16_t> out) -> Status {
             for (const std::int16_t sample : out) {
                 const auto bits = static_cast<std::uint16_t>(sample);
                 line.push_back(static_cast<unsigned char>(bits & 0xFF));
@@ -90,8 +84,9 @@ Status write_audio_script(PreparedShow show, double seconds, const std::string& 
                     if (Status written = flush(); !written) return written;
                 }
             }
-            done += frames;
-        }
+            return {};
+        });
+        if (!mixed) return mixed;
         if (!line.empty()) {
             if (Status written = flush(); !written) return written;
         }

@@ -1,6 +1,8 @@
 #include "app/render_mix.hpp"
 
 #include <algorithm>
+#include <array>
+#include <memory>
 #include <utility>
 
 #include "core/clock.hpp"

@@ -1,19 +1,20 @@
 // The show's output made offline, buffer after buffer, exactly as the playback callback
 // makes it for an ideal device.  Every lumo-render mode that plays the show (--wav,
-// --scope, --scope-sheet, --video) mixes through here, so they all show the same samples.
+// --scope, --scope-sheet, --video, --html) mixes through here, so they all show the same
+// samples.
 //
 // The clock is the only difference from lumo: the show time of a buffer is the number of
 // frames before it ÷ 96000.  Which buffer an event starts in depends on the buffer size,
 // so the same size gives the same samples.
 #pragma once
 
-#include <array>
+#include <algorithm>
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <vector>
 
 #include "app/render_options.hpp"
+#include "core/error.hpp"
 #include "core/points.hpp"
 #include "scope/scope.hpp"
 #include "show/catalogue.hpp"
@@ -44,6 +45,21 @@ float show_time_at_frame(std::uint64_t frames);
 template <class T> void mix_next(OfflineMix& mix, std::span<T> out) {
     render_buffer<T>(mix.state, out, show_time_at_frame(mix.next_frame));
     mix.next_frame += out.size() / kChannels;
+}
+
+// The next `frames` frames of the mix in buffers of mix.buffer_frames (the last one may be
+// shorter), each handed to `take` (interleaved x, y) as soon as it is made.  Stops at the
+// first error `take` returns.
+template <class T, class Take> Status mix_frames(OfflineMix& mix, std::uint64_t frames, const Take& take) {
+    std::vector<T> buffer(static_cast<std::size_t>(mix.buffer_frames) * kChannels);
+    for (std::uint64_t done = 0; done < frames;) {
+        const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(mix.buffer_frames, frames - done));
+        const std::span<T> out(buffer.data(), count * kChannels);
+        mix_next<T>(mix, out);
+        done += count;
+        if (Status taken = take(std::span<const T>(out)); !taken) return taken;
+    }
+    return {};
 }
 
 // A stretch of the mix held in memory: interleaved samples from frame `first` up to where

@@ -1,7 +1,7 @@
 // lumo-render's command line: what it can make, and the one record its options end up in.
 //
 // A mode is what lumo-render writes (a WAV file, the raw figures, pictures, scope frames,
-// a video).  Adding one means a row in kRenderModes, a writer of its own, and a case in
+// a scope sheet, a video, a page for the browser).  Adding one means a row in kRenderModes, a writer of its own, and a case in
 // run_render's dispatch; an option a mode needs is a row in the option table of
 // render_options.cpp (which names the modes it applies to) and a field here.
 #pragma once

@@ -65,22 +65,8 @@ private:
     std::chrono::steady_clock::time_point start_;
 };
 
-Status write_bytes(int descriptor, const unsigned char* bytes, std::size_t count, std::int64_t offset) {
-    while (count > 0) {
-        const ssize_t written = ::pwrite(descriptor, bytes, count, offset);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return Error(std::string("cannot write the sound's scratch file: ") + std::strerror(errno));
-        }
-        bytes += written;
-        count -= static_cast<std::size_t>(written);
-        offset += written;
-    }
-    return {};
-}
-
-// The show's samples from span.sound_first to span.sound_end into `sound`, silence before
-// the show starts.
+// The show's samples from span.sound_first to span.sound_end into `sound` (just made, so
+// written from its start on), silence before the show starts.
 Status write_sound(OfflineMix& mix, int sound, const VideoSpan& span) {
     constexpr std::int64_t kPiece = 65536;  // frames
     MixWindow window{{}, 0};
@@ -94,10 +80,9 @@ Status write_sound(OfflineMix& mix, int sound, const VideoSpan& span) {
             std::copy_n(window.interleaved.begin() + static_cast<std::ptrdiff_t>((from - window.first) * kChannels),
                         (end - from) * kChannels, piece.begin() + static_cast<std::ptrdiff_t>((from - first) * kChannels));
         }
-        const Status written = write_bytes(sound, reinterpret_cast<const unsigned char*>(piece.data()),
-                                           piece.size() * sizeof(float),
-                                           (first - span.sound_first) * static_cast<std::int64_t>(kFrameBytes));
-        if (!written) return written;
+        const int error = write_fully(sound, {reinterpret_cast<const unsigned char*>(piece.data()),
+                                              piece.size() * sizeof(float)});
+        if (error != 0) return Error(std::string("cannot write the sound's scratch file: ") + std::strerror(error));
     }
     return {};
 }

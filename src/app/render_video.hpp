@@ -1,7 +1,8 @@
 // lumo-render --video: the show as a scope shows it, with its sound, as a video anyone can
-// play.  The frames (src/scope/) and the samples (render_mix.hpp) are made one frame at a
-// time and piped to the ffmpeg program, which encodes H.264 and the sound (AAC in .mp4,
-// FLAC in .mkv) into the file: nothing is held beyond the frame being made.
+// play.  The sound (render_mix.hpp) is mixed first, into an unnamed scratch file; the
+// frames (src/scope/) are then made from it one at a time and piped to the ffmpeg program,
+// which reads the sound from the scratch file and encodes H.264 and the sound (AAC in .mp4,
+// FLAC in .mkv) into the file.  Memory holds a piece of sound at a time, then one frame.
 #pragma once
 
 #include <string>

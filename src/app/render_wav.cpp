@@ -2,11 +2,9 @@
 
 #include <sndfile.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <type_traits>
-#include <vector>
 
 #include "app/render_files.hpp"
 #include "app/render_mix.hpp"
@@ -24,13 +22,9 @@ void show_progress(std::uint64_t done, std::uint64_t total_frames) {
 
 template <class T>
 Status write_samples(OfflineMix& mix, SNDFILE* file, const std::string& path, std::uint64_t total_frames) {
-    std::vector<T> buffer(static_cast<std::size_t>(mix.buffer_frames) * kChannels);
     const std::uint64_t progress_every = 10ull * kSampleRate;
-    for (std::uint64_t done = 0; done < total_frames;) {
-        const std::size_t frames =
-            static_cast<std::size_t>(std::min<std::uint64_t>(mix.buffer_frames, total_frames - done));
-        std::span<T> out(buffer.data(), frames * kChannels);
-        mix_next<T>(mix, out);
+    std::uint64_t done = 0;
+    Status mixed = mix_frames<T>(mix, total_frames, [&](std::span<const T> out) -> Status {
         sf_count_t written = 0;
         if constexpr (std::is_same_v<T, float>) {
             written = sf_write_float(file, out.data(), static_cast<sf_count_t>(out.size()));
@@ -41,11 +35,13 @@ Status write_samples(OfflineMix& mix, SNDFILE* file, const std::string& path, st
             return Error("cannot write " + path + ": " + sf_strerror(file));
         }
         const std::uint64_t before = done;
-        done += frames;
+        done += out.size() / kChannels;
         if (done / progress_every != before / progress_every || done == total_frames) {
             show_progress(done, total_frames);
         }
-    }
+        return {};
+    });
+    if (!mixed) return mixed;
     std::fputc('\n', stderr);
     set_progress_line_open(false);
     return {};

@@ -27,8 +27,9 @@ using StreamMaker = Result<std::unique_ptr<audio::Stream>> (*)(audio::SampleForm
                                                                const audio::StreamConfig& config);
 
 // Selects and reports the device, builds the show's stream with `make` (make_stream_for
-// with the thread's random engine, in the program), plays it, sleeps through the show and closes it.  Returns the exit
-// status: 0 after the show, 1 with "Error: " and the report on `err`.
+// with the thread's random engine, in the program), plays it, sleeps through the show and
+// closes it.  Returns the exit status: 0 after the show, 1 with "Error: " and the report
+// on `err`.
 int run_lumo(audio::Host& host, std::span<const std::string> args, std::ostream& out, std::ostream& err,
              SleepFunction sleep, StreamMaker make);
 

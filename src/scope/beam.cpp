@@ -109,18 +109,6 @@ float along_at(const Segment& s, int x, float dy) {
     return (dx * s.ux + dy * s.uy) * s.scale;
 }
 
-// Calls row(r) for the rows lo … hi that belong to `band`: blocks of kBandRows rows are dealt
-// to the bands round robin.
-template <class Row> void for_band_rows(int lo, int hi, int band, int bands, const Row& row) {
-    int block = lo / kBandRows;
-    block += (band - block % bands + bands) % bands;
-    for (; block * kBandRows <= hi; block += bands) {
-        const int first = std::max(lo, block * kBandRows);
-        const int last = std::min(hi, block * kBandRows + kBandRows - 1);
-        for (int r = first; r <= last; ++r) row(r);
-    }
-}
-
 int first_pixel(float edge) { return std::max(0, saturating_cast<int>(std::ceil(edge - 0.5f))); }
 int last_pixel(float edge, int size) { return std::min(size - 1, saturating_cast<int>(std::floor(edge - 0.5f))); }
 

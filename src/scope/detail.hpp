@@ -2,6 +2,7 @@
 // the row bands threads split a picture into.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -32,6 +33,17 @@ PointList beam_path(const StereoSamples& samples, std::int64_t first, std::int64
 // Rows are dealt to threads in bands of this many, round robin, so a figure in one part of
 // the picture still keeps every thread busy.
 inline constexpr int kBandRows = 8;
+
+// Calls row(r) for the rows lo … hi that belong to band `band` of `bands`.
+template <class Row> void for_band_rows(int lo, int hi, int band, int bands, const Row& row) {
+    int block = lo / kBandRows;
+    block += (band - block % bands + bands) % bands;
+    for (; block * kBandRows <= hi; block += bands) {
+        const int first = std::max(lo, block * kBandRows);
+        const int last = std::min(hi, block * kBandRows + kBandRows - 1);
+        for (int r = first; r <= last; ++r) row(r);
+    }
+}
 
 // Adds the segments of `path`, each carrying `energy`, to the rows of `glow` (size × size)
 // that belong to band `band` of `bands`, after scaling those rows by `keep`.

@@ -137,31 +137,29 @@ RgbImage develop_scope_frame(const ScopeScreen& screen, const ScopeSettings& set
     const int bands = scope_detail::band_count(settings);
     scope_detail::run_bands(bands, [&](int band) {
         std::vector<float> halo_row(halo_width);
-        for (int y = band * scope_detail::kBandRows; y < size; y += bands * scope_detail::kBandRows) {
-            for (int r = y; r < std::min(size, y + scope_detail::kBandRows); ++r) {
-                const Tap ty = taps[static_cast<std::size_t>(r)];
-                const float* up = &halo.values[ty.lo * halo_width];
-                const float* down = &halo.values[ty.hi * halo_width];
-                for (std::size_t i = 0; i < halo_width; ++i) {
-                    halo_row[i] = settings.bloom * (up[i] + (down[i] - up[i]) * ty.fraction);
-                }
-                const float* glow = &screen.glow[static_cast<std::size_t>(r) * width];
-                std::uint8_t* out = image.pixel(0, r);
-                for (std::size_t x = 0; x < width; ++x) {
-                    const Tap tx = taps[x];
-                    const float around = halo_row[tx.lo] + (halo_row[tx.hi] - halo_row[tx.lo]) * tx.fraction;
-                    const float v = settings.exposure * (glow[x] + around);
-                    // Most of a frame is dark, and the picture starts black.
-                    if (!(v > 0.0f)) continue;
-                    const float u = 1.0f - 1.0f / (1.0f + v);
-                    const std::size_t i = std::min(to_index(u * static_cast<float>(kToneEntries)),
-                                                   static_cast<std::size_t>(kToneEntries - 1));
-                    out[x * 3] = tone[i][0];
-                    out[x * 3 + 1] = tone[i][1];
-                    out[x * 3 + 2] = tone[i][2];
-                }
+        scope_detail::for_band_rows(0, size - 1, band, bands, [&](int r) {
+            const Tap ty = taps[static_cast<std::size_t>(r)];
+            const float* up = &halo.values[ty.lo * halo_width];
+            const float* down = &halo.values[ty.hi * halo_width];
+            for (std::size_t i = 0; i < halo_width; ++i) {
+                halo_row[i] = settings.bloom * (up[i] + (down[i] - up[i]) * ty.fraction);
             }
-        }
+            const float* glow = &screen.glow[static_cast<std::size_t>(r) * width];
+            std::uint8_t* out = image.pixel(0, r);
+            for (std::size_t x = 0; x < width; ++x) {
+                const Tap tx = taps[x];
+                const float around = halo_row[tx.lo] + (halo_row[tx.hi] - halo_row[tx.lo]) * tx.fraction;
+                const float v = settings.exposure * (glow[x] + around);
+                // Most of a frame is dark, and the picture starts black.
+                if (!(v > 0.0f)) continue;
+                const float u = 1.0f - 1.0f / (1.0f + v);
+                const std::size_t i = std::min(to_index(u * static_cast<float>(kToneEntries)),
+                                               static_cast<std::size_t>(kToneEntries - 1));
+                out[x * 3] = tone[i][0];
+                out[x * 3 + 1] = tone[i][1];
+                out[x * 3 + 2] = tone[i][2];
+            }
+        });
     });
     return image;
 }
