@@ -57,8 +57,7 @@ void collect_active(PlaybackState& state, float t) {
 // Mixes the active voices into the first `samples` values of the mix buffer, which the
 // state has room for.
 void mix_active(PlaybackState& state, std::size_t samples) {
-    state.mix.resize(samples);
-    std::fill(state.mix.begin(), state.mix.end(), 0.0f);
+    state.mix.assign(samples, 0.0f);  // within the room reserved at start: no allocation
     for (std::uint8_t code : state.active) {
         Voice* voice = select_voice(state, code);
         if (voice == nullptr) continue;
