@@ -209,8 +209,6 @@ Vec3 part_centre(const BodyPart& part, double at) {
     return section_at(part, densify(part), joint_fractions(part), at).centre;
 }
 
-double part_length(const BodyPart& part) { return densify(part).length.back(); }
-
 namespace {
 
 // The body seen from the front on a grid of `cell`-sized squares: which cells it covers.
