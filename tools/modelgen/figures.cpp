@@ -86,14 +86,12 @@ std::vector<Polygon> add_section(Mesh& mesh, const BodyPose& pose, int points, d
     TextPiece piece;
     std::vector<Vec3> at = outline;
     for (const Vec3& p : outline) piece.outer.points.push_back({p.x, p.y});
-    piece.outer.sharp.assign(outline.size(), false);
     for (const Feature& f : kFeatures) {
         TextContour hole;
         // Clockwise, as a hole runs.
         std::vector<Vec3> loop = feature_loop(f, 4);
         std::reverse(loop.begin(), loop.end());
         for (const Vec3& p : loop) hole.points.push_back({p.x, p.y});
-        hole.sharp.assign(loop.size(), true);
         piece.holes.push_back(hole);
         at.insert(at.end(), loop.begin(), loop.end());
     }

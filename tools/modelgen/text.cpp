@@ -241,9 +241,7 @@ Mesh make_model_6() {
     auto uv = [](TextPoint p) { return Vec2{p.x / 17.5, (p.y + 3) / 17.5}; };
     for (const Part& part : parts) {
         mesh.objects.push_back({part.name, mesh.vertices.size(), mesh.faces.size()});
-        TextPath plate;
-        for (TextPoint p : part.plate) plate.corner(p.x, p.y);
-        TextPiece piece{plate.contour, {}};
+        TextPiece piece{{part.plate}, {}};
         text_orient(piece);
         const int first = static_cast<int>(mesh.vertices.size());
         for (TextPoint p : piece.outer.points) mesh.add_vertex({p.x, p.y, 0}, uv(p));

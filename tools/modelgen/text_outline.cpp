@@ -22,13 +22,6 @@ double cross2(TextPoint a, TextPoint b) { return a.x * b.y - a.y * b.x; }
 double distance(TextPoint a, TextPoint b) { return exact_hypot(a.x - b.x, a.y - b.y); }
 bool same(TextPoint a, TextPoint b) { return distance(a, b) < 1e-9; }
 
-}  // namespace
-
-void TextPath::corner(double x, double y) {
-    contour.points.push_back({x, y});
-    contour.sharp.push_back(true);
-}
-
 double text_signed_area(const TextContour& contour) {
     double twice = 0;
     const std::size_t n = contour.points.size();
@@ -36,17 +29,10 @@ double text_signed_area(const TextContour& contour) {
     return twice / 2;
 }
 
-namespace {
-
-void reverse(TextContour& contour) {
-    std::reverse(contour.points.begin(), contour.points.end());
-    std::vector<bool> sharp(contour.sharp.rbegin(), contour.sharp.rend());
-    contour.sharp = sharp;
-}
-
 }  // namespace
 
 void text_orient(TextPiece& piece) {
+    auto reverse = [](TextContour& contour) { std::reverse(contour.points.begin(), contour.points.end()); };
     if (text_signed_area(piece.outer) < 0) reverse(piece.outer);
     for (TextContour& hole : piece.holes)
         if (text_signed_area(hole) > 0) reverse(hole);
