@@ -10,6 +10,8 @@
 
 namespace modelgen {
 
+double distance(TextPoint a, TextPoint b) { return exact_hypot(a.x - b.x, a.y - b.y); }
+
 namespace {
 
 [[noreturn]] void text_fail(const char* what) {
@@ -19,7 +21,6 @@ namespace {
 
 TextPoint operator-(TextPoint a, TextPoint b) { return {a.x - b.x, a.y - b.y}; }
 double cross2(TextPoint a, TextPoint b) { return a.x * b.y - a.y * b.x; }
-double distance(TextPoint a, TextPoint b) { return exact_hypot(a.x - b.x, a.y - b.y); }
 bool same(TextPoint a, TextPoint b) { return distance(a, b) < 1e-9; }
 
 double text_signed_area(const TextContour& contour) {

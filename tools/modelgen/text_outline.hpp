@@ -13,6 +13,9 @@ struct TextPoint {
     double x = 0, y = 0;
 };
 
+// The same bits on every platform (see exact_math.hpp).
+double distance(TextPoint a, TextPoint b);
+
 // A closed contour.
 struct TextContour {
     std::vector<TextPoint> points;
