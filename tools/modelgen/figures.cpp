@@ -149,9 +149,9 @@ Skin add_skin(Mesh& mesh, const BodyPose& pose, const SkinDetail& detail) {
 
 // A cell as its two stored triangles a b c and c d a: two triangles, or the quad a b c d
 // and the triangle c d a.
-void add_cell(Mesh& mesh, const Cell& c, bool as_quad) {
-    mesh.faces.push_back(as_quad ? quad(c.a, c.b, c.c, c.d) : tri(c.a, c.b, c.c));
-    mesh.faces.push_back(tri(c.c, c.d, c.a));
+void add_cell(std::vector<Polygon>& faces, const Cell& c, bool as_quad) {
+    faces.push_back(as_quad ? quad(c.a, c.b, c.c, c.d) : tri(c.a, c.b, c.c));
+    faces.push_back(tri(c.c, c.d, c.a));
 }
 
 // A stored triangle written as a quad: turned so that its edge c a is shared with a
@@ -281,8 +281,8 @@ Mesh make_model_9() {
     Mesh mesh;
     const Skin skin = add_skin(mesh, pose_arms_away(), detail);
     int quads = 185;
-    for (const Cell& c : skin.first_pass) add_cell(mesh, c, false);
-    for (const Cell& c : skin.second_pass) add_cell(mesh, c, quads-- > 0);
+    for (const Cell& c : skin.first_pass) add_cell(mesh.faces, c, false);
+    for (const Cell& c : skin.second_pass) add_cell(mesh.faces, c, quads-- > 0);
     for (const Polygon& f : skin.caps) mesh.faces.push_back(f);
     const double depth = middle_depth(mesh);
     for (const Polygon& f : add_section(mesh, pose_arms_away(), 143, depth, 0)) mesh.faces.push_back(f);
@@ -311,12 +311,8 @@ Mesh make_model_11() {
     const Skin skin = add_skin(mesh, pose, detail);
     std::vector<Polygon> skin_faces;
     int quads = 168;
-    for (const std::vector<Cell>* cells : {&skin.first_pass, &skin.second_pass}) {
-        for (const Cell& c : *cells) {
-            skin_faces.push_back(quads-- > 0 ? quad(c.a, c.b, c.c, c.d) : tri(c.a, c.b, c.c));
-            skin_faces.push_back(tri(c.c, c.d, c.a));
-        }
-    }
+    for (const std::vector<Cell>* cells : {&skin.first_pass, &skin.second_pass})
+        for (const Cell& c : *cells) add_cell(skin_faces, c, quads-- > 0);
     skin_faces.insert(skin_faces.end(), skin.caps.begin(), skin.caps.end());
     std::size_t next = 0;
     for (std::size_t k = 0; k + 2 < trace.size(); k += 3) {
