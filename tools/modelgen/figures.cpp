@@ -15,8 +15,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <numbers>
 #include <string>
@@ -113,9 +111,9 @@ double middle_depth(const Mesh& mesh) {
 void expect_counts(const Mesh& mesh, std::size_t vertices, std::size_t triangles, std::size_t quads) {
     const Counts c = counts(mesh);
     if (c.vertices != vertices || c.triangles != triangles || c.quads != quads) {
-        std::fprintf(stderr, "lumo-modelgen: %s has %zu vertices, %zu triangles and %zu quads, not %zu, %zu and %zu\n",
-                     mesh.title.c_str(), c.vertices, c.triangles, c.quads, vertices, triangles, quads);
-        std::exit(1);
+        fail(mesh.title + " has " + std::to_string(c.vertices) + " vertices, " + std::to_string(c.triangles) +
+             " triangles and " + std::to_string(c.quads) + " quads, not " + std::to_string(vertices) + ", " +
+             std::to_string(triangles) + " and " + std::to_string(quads));
     }
 }
 
@@ -251,10 +249,8 @@ Mesh make_model_7() {
     balance += 2 * strips;
     // The crown: a fan over the top of the head with a ring of its own.
     const int crown_segments = balance + 1;
-    if (crown_segments < 8 || 2 * crown_segments > 66) {
-        std::fprintf(stderr, "lumo-modelgen: the detailed figure's crown would have %d segments\n", crown_segments);
-        std::exit(1);
-    }
+    if (crown_segments < 8 || 2 * crown_segments > 66)
+        fail("the detailed figure's crown would have " + std::to_string(crown_segments) + " segments");
     const BodyPart& head = pose.parts[head_part];
     const RingGrid crown = add_rings(mesh, {part_ring(head, 0.97, crown_segments, 0)});
     const int pole = mesh.add_vertex(part_centre(head, 1.0) + Vec3{0, 0.3, 0}, {0.5, 1});

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <limits>
@@ -10,6 +11,11 @@
 #include "core/convert.hpp"
 
 namespace modelgen {
+
+void fail(const std::string& what) {
+    std::fprintf(stderr, "lumo-modelgen: %s\n", what.c_str());
+    std::exit(1);
+}
 
 Vec3 cross(Vec3 a, Vec3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
 double dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }

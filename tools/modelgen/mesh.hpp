@@ -78,6 +78,10 @@ Counts counts(const Mesh& mesh);
 // v, vn, vt and f statements; polylines last.  LF line ends, every index positive.
 std::string write_obj(const Mesh& mesh);
 
+// Stops the generator, exit status 1, with "lumo-modelgen: `what`" on stderr: it writes
+// no model rather than one the show cannot use.
+[[noreturn]] void fail(const std::string& what);
+
 // An orthographic x–y picture, green dots at the corners and thin lines along the edges
 // on black, `size` pixels square.
 lumo::RgbImage preview_image(const Mesh& mesh, int size = 800);

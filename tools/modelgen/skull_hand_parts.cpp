@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
 
 #include "exact_math.hpp"
@@ -133,10 +131,7 @@ Turn solve_turn(const std::vector<Vec2>& points, Extent before, Extent after, do
             }
         }
     }
-    if (!std::isfinite(best_score)) {
-        std::fprintf(stderr, "lumo-modelgen: no turn fits the extents\n");
-        std::exit(1);
-    }
+    if (!std::isfinite(best_score)) fail("no turn fits the extents");
     return best;
 }
 

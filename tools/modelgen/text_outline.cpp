@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 #include "core/convert.hpp"
 #include "exact_math.hpp"
@@ -13,11 +11,6 @@ namespace modelgen {
 double distance(TextPoint a, TextPoint b) { return exact_hypot(a.x - b.x, a.y - b.y); }
 
 namespace {
-
-[[noreturn]] void text_fail(const char* what) {
-    std::fprintf(stderr, "lumo-modelgen: %s\n", what);
-    std::exit(1);
-}
 
 TextPoint operator-(TextPoint a, TextPoint b) { return {a.x - b.x, a.y - b.y}; }
 double cross2(TextPoint a, TextPoint b) { return a.x * b.y - a.y * b.x; }
@@ -96,7 +89,7 @@ void bridge(Ring& ring, const std::vector<int>& hole, const std::vector<std::vec
         best = static_cast<int>(k);
         best_distance = d;
     }
-    if (best < 0) text_fail("no bridge into a hole");
+    if (best < 0) fail("no bridge into a hole");
     std::vector<int> joined(ring.order.begin(), ring.order.begin() + best + 1);
     for (std::size_t i = 0; i <= hole.size(); ++i) joined.push_back(hole[(m + i) % hole.size()]);
     joined.insert(joined.end(), ring.order.begin() + best, ring.order.end());
@@ -154,7 +147,7 @@ std::vector<std::array<int, 3>> text_triangulate(const TextPiece& piece) {
                 best = static_cast<int>(k);
             }
         }
-        if (best < 0) text_fail("no ear left to clip");
+        if (best < 0) fail("no ear left to clip");
         const std::size_t k = static_cast<std::size_t>(best);
         triangles.push_back({order[(k + n - 1) % n], order[k], order[(k + 1) % n]});
         order.erase(order.begin() + best);

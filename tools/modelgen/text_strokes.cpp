@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <initializer_list>
 #include <numbers>
 
@@ -114,7 +112,7 @@ StrokeLetter stroke_letter(char c) {
             arch.arc(2.4, 3.9, 2.4, 2.6, pi, 0.3 * pi);
             return {{polyline({{0, 6.5}, {0, 0}}), arch.stroke}, 3.1};
         }
-        default: std::fprintf(stderr, "lumo-modelgen: no letter '%c'\n", c); std::exit(1);
+        default: fail(std::string("no letter '") + c + "'");
     }
 }
 
