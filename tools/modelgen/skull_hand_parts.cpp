@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/convert.hpp"
 #include "exact_math.hpp"
 
 namespace modelgen::skull_hand {
@@ -12,7 +13,7 @@ namespace modelgen::skull_hand {
 Vec3 spline(const std::vector<Vec3>& points, double t) {
     const int segments = static_cast<int>(points.size()) - 1;
     const double s = std::clamp(t, 0.0, 1.0) * segments;
-    const int i = std::min(static_cast<int>(s), segments - 1);
+    const int i = std::min(lumo::saturating_cast<int>(s), segments - 1);
     const double f = s - i;
     auto at = [&](int k) { return points[std::clamp(k, 0, segments)]; };
     const Vec3 p0 = at(i - 1), p1 = at(i), p2 = at(i + 1), p3 = at(i + 2);
