@@ -1,6 +1,5 @@
 #include "synth.hpp"
 
-#include <cmath>
 #include <numbers>
 
 #include "core/convert.hpp"

@@ -14,7 +14,6 @@
 //    then the features, then the silhouette again.
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <map>
 #include <numbers>
 #include <string>

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/convert.hpp"
 #include "exact_math.hpp"
 
 namespace modelgen {
