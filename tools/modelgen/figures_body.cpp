@@ -33,9 +33,7 @@ DensePath densify(const BodyPart& part) {
     for (std::size_t i = 0; i + 1 < n; ++i) {
         const Vec3 p0 = at(i == 0 ? 0 : i - 1), p1 = at(i), p2 = at(i + 1), p3 = at(i + 2);
         for (int k = (i == 0 ? 0 : 1); k <= steps; ++k) {
-            const double t = static_cast<double>(k) / steps, t2 = t * t, t3 = t2 * t;
-            const Vec3 p = (p1 * 2 + (p2 - p0) * t + (p0 * 2 - p1 * 5 + p2 * 4 - p3) * t2 +
-                            (p1 * 3 - p0 - p2 * 3 + p3) * t3) * 0.5;
+            const Vec3 p = catmull_rom(p0, p1, p2, p3, static_cast<double>(k) / steps);
             dense.length.push_back(dense.points.empty() ? 0 : dense.length.back() + length_of(p - dense.points.back()));
             dense.points.push_back(p);
         }

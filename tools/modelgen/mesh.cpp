@@ -24,6 +24,13 @@ Vec3 normalized(Vec3 a) {
     return length > 0 ? a * (1.0 / length) : Vec3{0, 0, 1};
 }
 
+Vec3 catmull_rom(Vec3 p0, Vec3 p1, Vec3 p2, Vec3 p3, double t) {
+    const double t2 = t * t, t3 = t2 * t;
+    return (p1 * 2.0 + (p2 - p0) * t + (p0 * 2.0 - p1 * 5.0 + p2 * 4.0 - p3) * t2 +
+            (p1 * 3.0 - p0 - p2 * 3.0 + p3) * t3) *
+           0.5;
+}
+
 std::vector<Vec2> convex_hull(std::vector<Vec2> points) {
     if (points.empty()) return points;
     // Andrew's monotone chain: a lower and an upper chain over the points sorted by u.
