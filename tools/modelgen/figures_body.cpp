@@ -341,7 +341,7 @@ std::vector<Vec3> front_outline(const BodyPose& pose, int points) {
     for (std::size_t k = 0; k < n; ++k) {
         double x = 0, y = 0;
         for (int d = -reach; d <= reach; ++d) {
-            const auto c = stairs[(k + n + static_cast<std::size_t>(d + static_cast<int>(n))) % n];
+            const auto c = stairs[(k + static_cast<std::size_t>(d + static_cast<int>(n))) % n];
             x += c.first, y += c.second;
         }
         smooth[k] = {s.x0 + x / (2 * reach + 1) * s.cell, s.y0 + y / (2 * reach + 1) * s.cell, 0};
