@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "clips.hpp"
+#include "core/convert.hpp"
 #include "synth.hpp"
 
 namespace {
@@ -86,7 +87,7 @@ int main(int argc, char** argv) {
     }
     std::printf("clips 3-4: %.3f (0.92)\n", clipgen::correlation(lefts[2], lefts[3], lefts[2].size()));
     std::printf("clip 6 over clip 2's first 1.4 s: %.3f\n",
-                clipgen::correlation(lefts[1], lefts[5], static_cast<std::size_t>(1.4 * clipgen::kRate)));
+                clipgen::correlation(lefts[1], lefts[5], lumo::saturating_cast<std::size_t>(1.4 * clipgen::kRate)));
     const std::size_t opening = clipgen::kRate / 2;
     for (int a = 0; a < 6; ++a)
         for (int b = a + 1; b < 6; ++b)

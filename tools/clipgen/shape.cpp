@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "core/convert.hpp"
 #include "exact_math.hpp"
 #include "synth.hpp"
 
@@ -44,7 +45,7 @@ struct Limiter {
 
 std::int16_t quantize(double value) {
     const double scaled = std::nearbyint(value * 32768.0);
-    return static_cast<std::int16_t>(std::clamp(scaled, -32768.0, 32767.0));
+    return lumo::saturating_cast<std::int16_t>(std::clamp(scaled, -32768.0, 32767.0));
 }
 
 }  // namespace

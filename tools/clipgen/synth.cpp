@@ -1,8 +1,8 @@
 #include "synth.hpp"
 
-#include <cmath>
 #include <numbers>
 
+#include "core/convert.hpp"
 #include "exact_math.hpp"
 
 namespace clipgen {
@@ -67,7 +67,7 @@ double LowPass::operator()(double x) {
 void add_kick(Layer& layer, long frame, const Kick& kick) {
     // Cut after five decay times, ending on a short fade, so that little of a late kick
     // wraps round into the opening.
-    const long length = static_cast<long>(kick.decay * 5.0 * kRate);
+    const long length = lumo::saturating_cast<long>(kick.decay * 5.0 * kRate);
     const double end = seconds(length);
     double phase = 0.0;
     for (long i = 0; i < length; ++i) {
@@ -81,7 +81,7 @@ void add_kick(Layer& layer, long frame, const Kick& kick) {
 }
 
 void add_pluck(Layer& layer, long frame, double hz, double gain, double decay) {
-    const long length = static_cast<long>(decay * 5.0 * kRate);
+    const long length = lumo::saturating_cast<long>(decay * 5.0 * kRate);
     const double end = seconds(length);
     for (long i = 0; i < length; ++i) {
         const double t = seconds(i);
@@ -99,7 +99,7 @@ void add_snare(Layer& layer, long frame, double gain, double decay, std::uint64_
     Rng twin_noise{seed ^ 0x5A5A5A5A12345678ull};
     HighPass direct_high(900.0), twin_high(900.0);
     LowPass direct_low(4500.0), twin_low(4500.0);
-    const long length = static_cast<long>(decay * 5.0 * kRate);
+    const long length = lumo::saturating_cast<long>(decay * 5.0 * kRate);
     const double end = seconds(length);
     for (long i = 0; i < length; ++i) {
         const double t = seconds(i);
@@ -118,7 +118,7 @@ void add_hat(Layer& layer, long frame, double gain, double decay, double cutoff,
     Rng direct_noise{seed};
     Rng twin_noise{seed ^ 0x77E1D00Dull};
     HighPass direct_high(cutoff), twin_high(cutoff);
-    const long length = static_cast<long>(decay * 9.0 * kRate);
+    const long length = lumo::saturating_cast<long>(decay * 9.0 * kRate);
     for (long i = 0; i < length; ++i) {
         const double t = seconds(i);
         const double envelope = gain * attack(t, 0.0005) * exact_exp(-t / decay);

@@ -14,9 +14,6 @@
 //    then the features, then the silhouette again.
 #include <algorithm>
 #include <array>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <numbers>
 #include <string>
@@ -86,14 +83,12 @@ std::vector<Polygon> add_section(Mesh& mesh, const BodyPose& pose, int points, d
     TextPiece piece;
     std::vector<Vec3> at = outline;
     for (const Vec3& p : outline) piece.outer.points.push_back({p.x, p.y});
-    piece.outer.sharp.assign(outline.size(), false);
     for (const Feature& f : kFeatures) {
         TextContour hole;
         // Clockwise, as a hole runs.
         std::vector<Vec3> loop = feature_loop(f, 4);
         std::reverse(loop.begin(), loop.end());
         for (const Vec3& p : loop) hole.points.push_back({p.x, p.y});
-        hole.sharp.assign(loop.size(), true);
         piece.holes.push_back(hole);
         at.insert(at.end(), loop.begin(), loop.end());
     }
@@ -115,9 +110,9 @@ double middle_depth(const Mesh& mesh) {
 void expect_counts(const Mesh& mesh, std::size_t vertices, std::size_t triangles, std::size_t quads) {
     const Counts c = counts(mesh);
     if (c.vertices != vertices || c.triangles != triangles || c.quads != quads) {
-        std::fprintf(stderr, "lumo-modelgen: %s has %zu vertices, %zu triangles and %zu quads, not %zu, %zu and %zu\n",
-                     mesh.title.c_str(), c.vertices, c.triangles, c.quads, vertices, triangles, quads);
-        std::exit(1);
+        fail(mesh.title + " has " + std::to_string(c.vertices) + " vertices, " + std::to_string(c.triangles) +
+             " triangles and " + std::to_string(c.quads) + " quads, not " + std::to_string(vertices) + ", " +
+             std::to_string(triangles) + " and " + std::to_string(quads));
     }
 }
 
@@ -151,9 +146,9 @@ Skin add_skin(Mesh& mesh, const BodyPose& pose, const SkinDetail& detail) {
 
 // A cell as its two stored triangles a b c and c d a: two triangles, or the quad a b c d
 // and the triangle c d a.
-void add_cell(Mesh& mesh, const Cell& c, bool as_quad) {
-    mesh.faces.push_back(as_quad ? quad(c.a, c.b, c.c, c.d) : tri(c.a, c.b, c.c));
-    mesh.faces.push_back(tri(c.c, c.d, c.a));
+void add_cell(std::vector<Polygon>& faces, const Cell& c, bool as_quad) {
+    faces.push_back(as_quad ? quad(c.a, c.b, c.c, c.d) : tri(c.a, c.b, c.c));
+    faces.push_back(tri(c.c, c.d, c.a));
 }
 
 // A stored triangle written as a quad: turned so that its edge c a is shared with a
@@ -253,10 +248,8 @@ Mesh make_model_7() {
     balance += 2 * strips;
     // The crown: a fan over the top of the head with a ring of its own.
     const int crown_segments = balance + 1;
-    if (crown_segments < 8 || 2 * crown_segments > 66) {
-        std::fprintf(stderr, "lumo-modelgen: the detailed figure's crown would have %d segments\n", crown_segments);
-        std::exit(1);
-    }
+    if (crown_segments < 8 || 2 * crown_segments > 66)
+        fail("the detailed figure's crown would have " + std::to_string(crown_segments) + " segments");
     const BodyPart& head = pose.parts[head_part];
     const RingGrid crown = add_rings(mesh, {part_ring(head, 0.97, crown_segments, 0)});
     const int pole = mesh.add_vertex(part_centre(head, 1.0) + Vec3{0, 0.3, 0}, {0.5, 1});
@@ -283,8 +276,8 @@ Mesh make_model_9() {
     Mesh mesh;
     const Skin skin = add_skin(mesh, pose_arms_away(), detail);
     int quads = 185;
-    for (const Cell& c : skin.first_pass) add_cell(mesh, c, false);
-    for (const Cell& c : skin.second_pass) add_cell(mesh, c, quads-- > 0);
+    for (const Cell& c : skin.first_pass) add_cell(mesh.faces, c, false);
+    for (const Cell& c : skin.second_pass) add_cell(mesh.faces, c, quads-- > 0);
     for (const Polygon& f : skin.caps) mesh.faces.push_back(f);
     const double depth = middle_depth(mesh);
     for (const Polygon& f : add_section(mesh, pose_arms_away(), 143, depth, 0)) mesh.faces.push_back(f);
@@ -313,12 +306,8 @@ Mesh make_model_11() {
     const Skin skin = add_skin(mesh, pose, detail);
     std::vector<Polygon> skin_faces;
     int quads = 168;
-    for (const std::vector<Cell>* cells : {&skin.first_pass, &skin.second_pass}) {
-        for (const Cell& c : *cells) {
-            skin_faces.push_back(quads-- > 0 ? quad(c.a, c.b, c.c, c.d) : tri(c.a, c.b, c.c));
-            skin_faces.push_back(tri(c.c, c.d, c.a));
-        }
-    }
+    for (const std::vector<Cell>* cells : {&skin.first_pass, &skin.second_pass})
+        for (const Cell& c : *cells) add_cell(skin_faces, c, quads-- > 0);
     skin_faces.insert(skin_faces.end(), skin.caps.begin(), skin.caps.end());
     std::size_t next = 0;
     for (std::size_t k = 0; k + 2 < trace.size(); k += 3) {

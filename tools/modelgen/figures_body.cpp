@@ -2,10 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <initializer_list>
-#include <limits>
 #include <map>
 #include <numbers>
 #include <utility>
@@ -36,9 +33,7 @@ DensePath densify(const BodyPart& part) {
     for (std::size_t i = 0; i + 1 < n; ++i) {
         const Vec3 p0 = at(i == 0 ? 0 : i - 1), p1 = at(i), p2 = at(i + 1), p3 = at(i + 2);
         for (int k = (i == 0 ? 0 : 1); k <= steps; ++k) {
-            const double t = static_cast<double>(k) / steps, t2 = t * t, t3 = t2 * t;
-            const Vec3 p = (p1 * 2 + (p2 - p0) * t + (p0 * 2 - p1 * 5 + p2 * 4 - p3) * t2 +
-                            (p1 * 3 - p0 - p2 * 3 + p3) * t3) * 0.5;
+            const Vec3 p = catmull_rom(p0, p1, p2, p3, static_cast<double>(k) / steps);
             dense.length.push_back(dense.points.empty() ? 0 : dense.length.back() + length_of(p - dense.points.back()));
             dense.points.push_back(p);
         }
@@ -209,8 +204,6 @@ Vec3 part_centre(const BodyPart& part, double at) {
     return section_at(part, densify(part), joint_fractions(part), at).centre;
 }
 
-double part_length(const BodyPart& part) { return densify(part).length.back(); }
-
 namespace {
 
 // The body seen from the front on a grid of `cell`-sized squares: which cells it covers.
@@ -348,7 +341,7 @@ std::vector<Vec3> front_outline(const BodyPose& pose, int points) {
     for (std::size_t k = 0; k < n; ++k) {
         double x = 0, y = 0;
         for (int d = -reach; d <= reach; ++d) {
-            const auto c = stairs[(k + n + static_cast<std::size_t>(d + static_cast<int>(n))) % n];
+            const auto c = stairs[(k + static_cast<std::size_t>(d + static_cast<int>(n))) % n];
             x += c.first, y += c.second;
         }
         smooth[k] = {s.x0 + x / (2 * reach + 1) * s.cell, s.y0 + y / (2 * reach + 1) * s.cell, 0};

@@ -49,8 +49,6 @@ std::vector<Vec3> part_ring(const BodyPart& part, double at, int segments, doubl
 // The centre of the part's cross-section at fraction `at` of its length.
 Vec3 part_centre(const BodyPart& part, double at);
 
-double part_length(const BodyPart& part);
-
 // The figure as seen from the front: its outer outline, counter-clockwise in x–y (z is
 // 0), as `points` points spaced evenly along it, starting at the top.
 std::vector<Vec3> front_outline(const BodyPose& pose, int points);

@@ -10,8 +10,6 @@
 // places come part by part and column by column along each part (down one strip between
 // two meridians, up the next), every other column first: the heard dots outline every
 // finger, the thumb and the palm, and the beam runs along them.
-#include <cstdio>
-#include <cstdlib>
 #include <numbers>
 #include <vector>
 
@@ -152,9 +150,8 @@ Mesh hand() {
 
     const Counts c = counts(mesh);
     if (c.vertices != hand_vertices || c.faces != hand_faces || c.quads != hand_quads) {
-        std::fprintf(stderr, "lumo-modelgen: hand has %zu vertices, %zu faces, %zu quads\n", c.vertices, c.faces,
-                     c.quads);
-        std::exit(1);
+        fail("hand has " + std::to_string(c.vertices) + " vertices, " + std::to_string(c.faces) + " faces, " +
+             std::to_string(c.quads) + " quads");
     }
     return mesh;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <limits>
@@ -11,11 +12,23 @@
 
 namespace modelgen {
 
+void fail(const std::string& what) {
+    std::fprintf(stderr, "lumo-modelgen: %s\n", what.c_str());
+    std::exit(1);
+}
+
 Vec3 cross(Vec3 a, Vec3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
 double dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 Vec3 normalized(Vec3 a) {
     const double length = std::sqrt(dot(a, a));
     return length > 0 ? a * (1.0 / length) : Vec3{0, 0, 1};
+}
+
+Vec3 catmull_rom(Vec3 p0, Vec3 p1, Vec3 p2, Vec3 p3, double t) {
+    const double t2 = t * t, t3 = t2 * t;
+    return (p1 * 2.0 + (p2 - p0) * t + (p0 * 2.0 - p1 * 5.0 + p2 * 4.0 - p3) * t2 +
+            (p1 * 3.0 - p0 - p2 * 3.0 + p3) * t3) *
+           0.5;
 }
 
 std::vector<Vec2> convex_hull(std::vector<Vec2> points) {

@@ -28,6 +28,9 @@ Vec3 cross(Vec3 a, Vec3 b);
 double dot(Vec3 a, Vec3 b);
 Vec3 normalized(Vec3 a);
 
+// The Catmull-Rom curve between p1 (t = 0) and p2 (t = 1), p0 and p3 its neighbours.
+Vec3 catmull_rom(Vec3 p0, Vec3 p1, Vec3 p2, Vec3 p3, double t);
+
 // The convex hull of points in the plane, counter-clockwise, without collinear points.
 std::vector<Vec2> convex_hull(std::vector<Vec2> points);
 
@@ -77,6 +80,10 @@ Counts counts(const Mesh& mesh);
 // The OBJ text: two comment lines, mtllib, then per object "o", "s", "usemtl", its
 // v, vn, vt and f statements; polylines last.  LF line ends, every index positive.
 std::string write_obj(const Mesh& mesh);
+
+// Stops the generator, exit status 1, with "lumo-modelgen: `what`" on stderr: it writes
+// no model rather than one the show cannot use.
+[[noreturn]] void fail(const std::string& what);
 
 // An orthographic x–y picture, green dots at the corners and thin lines along the edges
 // on black, `size` pixels square.

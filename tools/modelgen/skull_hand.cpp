@@ -22,19 +22,18 @@ struct Box {
     double lo, hi;
 };
 
-// The skull turns in the x–z plane: footprint a = x, b = z.
-struct SkullPlacement {
+// Where one placement lies: its box along each axis.
+struct Placement {
     Box x, y, z;
 };
-constexpr SkullPlacement skull_front{{-1.09, 65.58}, {-43.16, 73.19}, {-106.81, -40.68}};
-constexpr SkullPlacement skull_turned{{-72.97, 1.77}, {-43.16, 73.19}, {-91.56, -45.81}};
+
+// The skull turns in the x–z plane: footprint a = x, b = z.
+constexpr Placement skull_front{{-1.09, 65.58}, {-43.16, 73.19}, {-106.81, -40.68}};
+constexpr Placement skull_turned{{-72.97, 1.77}, {-43.16, 73.19}, {-91.56, -45.81}};
 
 // The hand turns in the y–z plane: footprint a = y, b = z.
-struct HandPlacement {
-    Box x, y, z;
-};
-constexpr HandPlacement hand_raised{{-6.03, 8.54}, {-7.96, 12.72}, {-17.43, -10.43}};
-constexpr HandPlacement hand_turned{{-6.03, 8.54}, {-8.69, 2.49}, {-25.49, -6.07}};
+constexpr Placement hand_raised{{-6.03, 8.54}, {-7.96, 12.72}, {-17.43, -10.43}};
+constexpr Placement hand_turned{{-6.03, 8.54}, {-8.69, 2.49}, {-25.49, -6.07}};
 
 double size(Box b) { return b.hi - b.lo; }
 
@@ -57,7 +56,7 @@ Mesh placed_skull(bool turned) {
         const Vec2 q = skull_hand::place(footprint[i], turn, angle);
         mesh.vertices[i] = {q.u, mesh.vertices[i].y * height, q.v};
     }
-    const SkullPlacement& at = turned ? skull_turned : skull_front;
+    const Placement& at = turned ? skull_turned : skull_front;
     move_to(mesh, at.x.lo, at.y.lo, at.z.lo);
     mesh.title = turned ? "lumo model 5: the skull, turned onto the negative-x side" : "lumo model 4: a skull";
     mesh.objects = {{"skull", 0, 0}};
@@ -77,7 +76,7 @@ Mesh placed_hand(bool turned) {
         const Vec2 q = skull_hand::place(footprint[i], turn, angle);
         mesh.vertices[i] = {mesh.vertices[i].x * width, q.u, q.v};
     }
-    const HandPlacement& at = turned ? hand_turned : hand_raised;
+    const Placement& at = turned ? hand_turned : hand_raised;
     move_to(mesh, at.x.lo, at.y.lo, at.z.lo);
     mesh.title = turned ? "lumo model 10: the raised hand, tipped about x" : "lumo model 8: a raised hand";
     mesh.objects = {{"hand", 0, 0}};

@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
 
+#include "core/convert.hpp"
 #include "exact_math.hpp"
 
 namespace modelgen::skull_hand {
@@ -14,14 +13,10 @@ namespace modelgen::skull_hand {
 Vec3 spline(const std::vector<Vec3>& points, double t) {
     const int segments = static_cast<int>(points.size()) - 1;
     const double s = std::clamp(t, 0.0, 1.0) * segments;
-    const int i = std::min(static_cast<int>(s), segments - 1);
+    const int i = std::min(lumo::saturating_cast<int>(s), segments - 1);
     const double f = s - i;
     auto at = [&](int k) { return points[std::clamp(k, 0, segments)]; };
-    const Vec3 p0 = at(i - 1), p1 = at(i), p2 = at(i + 1), p3 = at(i + 2);
-    const double f2 = f * f, f3 = f2 * f;
-    return (p1 * 2.0 + (p2 - p0) * f + (p0 * 2.0 - p1 * 5.0 + p2 * 4.0 - p3) * f2 +
-            (p1 * 3.0 - p0 - p2 * 3.0 + p3) * f3) *
-           0.5;
+    return catmull_rom(at(i - 1), at(i), at(i + 1), at(i + 2), f);
 }
 
 Vec2 place(Vec2 point, const Turn& turn, double angle) {
@@ -133,10 +128,7 @@ Turn solve_turn(const std::vector<Vec2>& points, Extent before, Extent after, do
             }
         }
     }
-    if (!std::isfinite(best_score)) {
-        std::fprintf(stderr, "lumo-modelgen: no turn fits the extents\n");
-        std::exit(1);
-    }
+    if (!std::isfinite(best_score)) fail("no turn fits the extents");
     return best;
 }
 

@@ -11,8 +11,6 @@
 // the same lines.
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <numbers>
 #include <vector>
 
@@ -230,9 +228,8 @@ Mesh skull() {
     if (static_cast<int>(mesh.vertices.size()) != skull_vertices ||
         static_cast<int>(mesh.faces.size()) != skull_faces ||
         static_cast<int>(mesh.polylines.size()) != skull_polylines) {
-        std::fprintf(stderr, "lumo-modelgen: skull has %zu vertices, %zu faces, %zu polylines\n", mesh.vertices.size(),
-                     mesh.faces.size(), mesh.polylines.size());
-        std::exit(1);
+        fail("skull has " + std::to_string(mesh.vertices.size()) + " vertices, " + std::to_string(mesh.faces.size()) +
+             " faces, " + std::to_string(mesh.polylines.size()) + " polylines");
     }
     return mesh;
 }

@@ -8,8 +8,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "core/convert.hpp"
@@ -21,11 +19,6 @@
 namespace modelgen {
 
 namespace {
-
-[[noreturn]] void text_fail(const std::string& what) {
-    std::fprintf(stderr, "lumo-modelgen: %s\n", what.c_str());
-    std::exit(1);
-}
 
 struct TextTitle {
     std::string word;
@@ -71,7 +64,7 @@ std::vector<int> apportion(const std::vector<double>& weights, int total, int fl
                 pick = i;
             }
         }
-        if (pick == weights.size()) text_fail("cannot share out the title's dots");
+        if (pick == weights.size()) fail("cannot share out the title's dots");
         const int step = given < total ? 1 : -1;
         shares[pick] += step;
         remainder[pick] -= step;
@@ -100,7 +93,7 @@ std::vector<TextPoint> zigzag_points(const TextStroke& stroke, int count) {
 void check_counts(const Mesh& mesh, const Counts& want, const std::string& name) {
     const Counts have = counts(mesh);
     if (have.vertices != want.vertices || have.faces != want.faces || have.quads != want.quads) {
-        text_fail(name + ": " + std::to_string(have.vertices) + " vertices, " + std::to_string(have.faces) +
+        fail(name + ": " + std::to_string(have.vertices) + " vertices, " + std::to_string(have.faces) +
                   " faces, " + std::to_string(have.quads) + " quads; want " + std::to_string(want.vertices) + ", " +
                   std::to_string(want.faces) + ", " + std::to_string(want.quads));
     }
@@ -124,11 +117,11 @@ Mesh make_title(const TextTitle& recipe) {
     }
     const int backs = static_cast<int>(recipe.want.vertices) - fronts;
     if (backs < static_cast<int>(strokes.size()) || backs > drawn)
-        text_fail(recipe.name + ": the vertex count cannot be met");
+        fail(recipe.name + ": the vertex count cannot be met");
     std::vector<double> weights(drawn_faces.begin(), drawn_faces.end());
     std::vector<int> back = apportion(weights, backs, 1);
     for (std::size_t s = 0; s < strokes.size(); ++s)
-        if (back[s] > drawn_faces[s]) text_fail(recipe.name + ": too many points behind a stroke");
+        if (back[s] > drawn_faces[s]) fail(recipe.name + ": too many points behind a stroke");
 
     double min_x = 1e300, max_x = -1e300, min_y = 1e300, max_y = -1e300;
     for (const TextStroke& stroke : strokes)
@@ -241,9 +234,7 @@ Mesh make_model_6() {
     auto uv = [](TextPoint p) { return Vec2{p.x / 17.5, (p.y + 3) / 17.5}; };
     for (const Part& part : parts) {
         mesh.objects.push_back({part.name, mesh.vertices.size(), mesh.faces.size()});
-        TextPath plate;
-        for (TextPoint p : part.plate) plate.corner(p.x, p.y);
-        TextPiece piece{plate.contour, {}};
+        TextPiece piece{{part.plate}, {}};
         text_orient(piece);
         const int first = static_cast<int>(mesh.vertices.size());
         for (TextPoint p : piece.outer.points) mesh.add_vertex({p.x, p.y, 0}, uv(p));

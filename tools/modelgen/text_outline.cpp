@@ -2,32 +2,18 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
-#include "core/convert.hpp"
 #include "exact_math.hpp"
 
 namespace modelgen {
 
-namespace {
+double distance(TextPoint a, TextPoint b) { return exact_hypot(a.x - b.x, a.y - b.y); }
 
-[[noreturn]] void text_fail(const char* what) {
-    std::fprintf(stderr, "lumo-modelgen: %s\n", what);
-    std::exit(1);
-}
+namespace {
 
 TextPoint operator-(TextPoint a, TextPoint b) { return {a.x - b.x, a.y - b.y}; }
 double cross2(TextPoint a, TextPoint b) { return a.x * b.y - a.y * b.x; }
-double distance(TextPoint a, TextPoint b) { return exact_hypot(a.x - b.x, a.y - b.y); }
 bool same(TextPoint a, TextPoint b) { return distance(a, b) < 1e-9; }
-
-}  // namespace
-
-void TextPath::corner(double x, double y) {
-    contour.points.push_back({x, y});
-    contour.sharp.push_back(true);
-}
 
 double text_signed_area(const TextContour& contour) {
     double twice = 0;
@@ -36,17 +22,10 @@ double text_signed_area(const TextContour& contour) {
     return twice / 2;
 }
 
-namespace {
-
-void reverse(TextContour& contour) {
-    std::reverse(contour.points.begin(), contour.points.end());
-    std::vector<bool> sharp(contour.sharp.rbegin(), contour.sharp.rend());
-    contour.sharp = sharp;
-}
-
 }  // namespace
 
 void text_orient(TextPiece& piece) {
+    auto reverse = [](TextContour& contour) { std::reverse(contour.points.begin(), contour.points.end()); };
     if (text_signed_area(piece.outer) < 0) reverse(piece.outer);
     for (TextContour& hole : piece.holes)
         if (text_signed_area(hole) > 0) reverse(hole);
@@ -109,7 +88,7 @@ void bridge(Ring& ring, const std::vector<int>& hole, const std::vector<std::vec
         best = static_cast<int>(k);
         best_distance = d;
     }
-    if (best < 0) text_fail("no bridge into a hole");
+    if (best < 0) fail("no bridge into a hole");
     std::vector<int> joined(ring.order.begin(), ring.order.begin() + best + 1);
     for (std::size_t i = 0; i <= hole.size(); ++i) joined.push_back(hole[(m + i) % hole.size()]);
     joined.insert(joined.end(), ring.order.begin() + best, ring.order.end());
@@ -167,7 +146,7 @@ std::vector<std::array<int, 3>> text_triangulate(const TextPiece& piece) {
                 best = static_cast<int>(k);
             }
         }
-        if (best < 0) text_fail("no ear left to clip");
+        if (best < 0) fail("no ear left to clip");
         const std::size_t k = static_cast<std::size_t>(best);
         triangles.push_back({order[(k + n - 1) % n], order[k], order[(k + 1) % n]});
         order.erase(order.begin() + best);

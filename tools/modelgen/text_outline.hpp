@@ -1,4 +1,5 @@
-// Flat outlines for the logo: closed contours of corners, and their triangulation.
+// Flat outlines: closed contours of points, and their triangulation (the logo's plates,
+// the standing figures' sections).
 #pragma once
 
 #include <array>
@@ -12,10 +13,12 @@ struct TextPoint {
     double x = 0, y = 0;
 };
 
-// A closed contour; `sharp` marks its corners.
+// The same bits on every platform (see exact_math.hpp).
+double distance(TextPoint a, TextPoint b);
+
+// A closed contour.
 struct TextContour {
     std::vector<TextPoint> points;
-    std::vector<bool> sharp;
 };
 
 // One connected flat piece: an outline and the holes in it.
@@ -24,13 +27,6 @@ struct TextPiece {
     std::vector<TextContour> holes;
 };
 
-// Builds a contour corner by corner.
-struct TextPath {
-    TextContour contour;
-    void corner(double x, double y);
-};
-
-double text_signed_area(const TextContour& contour);
 // Counter-clockwise outlines, clockwise holes.
 void text_orient(TextPiece& piece);
 

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <initializer_list>
 #include <numbers>
 
@@ -34,9 +32,7 @@ struct Pen {
         for (int s = 0; s <= steps; ++s) {
             const double a = a0 + (a1 - a0) * s / steps;
             const TextPoint p{cx + rx * exact_cos(a), cy + ry * exact_sin(a)};
-            if (s == 0 && !stroke.line.empty() &&
-                exact_hypot(stroke.line.back().x - p.x, stroke.line.back().y - p.y) < 1e-9)
-                continue;
+            if (s == 0 && !stroke.line.empty() && distance(stroke.line.back(), p) < 1e-9) continue;
             stroke.line.push_back(p);
         }
         return *this;
@@ -116,13 +112,11 @@ StrokeLetter stroke_letter(char c) {
             arch.arc(2.4, 3.9, 2.4, 2.6, pi, 0.3 * pi);
             return {{polyline({{0, 6.5}, {0, 0}}), arch.stroke}, 3.1};
         }
-        default: std::fprintf(stderr, "lumo-modelgen: no letter '%c'\n", c); std::exit(1);
+        default: fail(std::string("no letter '") + c + "'");
     }
 }
 
 namespace {
-
-double distance(TextPoint a, TextPoint b) { return exact_hypot(a.x - b.x, a.y - b.y); }
 
 // The stroke turned so that it starts where it is nearest to `pen` (either end of an open
 // stroke, any point of a closed one); `gap` is how far that is.
@@ -209,7 +203,7 @@ double stroke_length(const TextStroke& stroke) {
     const std::vector<TextPoint> path = path_of(stroke);
     double length = 0;
     for (std::size_t i = 1; i < path.size(); ++i)
-        length += exact_hypot(path[i].x - path[i - 1].x, path[i].y - path[i - 1].y);
+        length += distance(path[i], path[i - 1]);
     return length;
 }
 
@@ -222,13 +216,12 @@ std::vector<TextPoint> stroke_points(const TextStroke& stroke, int count) {
     double walked = 0;  // path length before `segment`
     for (int k = 0; k < count; ++k) {
         const double at = intervals > 0 ? length * k / intervals : 0;
-        while (segment + 1 < path.size() &&
-               walked + exact_hypot(path[segment].x - path[segment - 1].x, path[segment].y - path[segment - 1].y) < at) {
-            walked += exact_hypot(path[segment].x - path[segment - 1].x, path[segment].y - path[segment - 1].y);
+        while (segment + 1 < path.size() && walked + distance(path[segment], path[segment - 1]) < at) {
+            walked += distance(path[segment], path[segment - 1]);
             ++segment;
         }
         const TextPoint a = path[segment - 1], b = path[segment];
-        const double l = exact_hypot(b.x - a.x, b.y - a.y);
+        const double l = distance(b, a);
         const double t = l > 0 ? std::clamp((at - walked) / l, 0.0, 1.0) : 0.0;
         points.push_back({a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t});
     }
