@@ -4,6 +4,7 @@
 
 #include <alsa/asoundlib.h>
 
+#include <array>
 #include <cstddef>
 #include <memory>
 #include <optional>
@@ -29,6 +30,24 @@ using PcmHandle = std::unique_ptr<snd_pcm_t, AlsaFree<&snd_pcm_close>>;
 using HwParams = std::unique_ptr<snd_pcm_hw_params_t, AlsaFree<&snd_pcm_hw_params_free>>;
 using SwParams = std::unique_ptr<snd_pcm_sw_params_t, AlsaFree<&snd_pcm_sw_params_free>>;
 using PcmStatus = std::unique_ptr<snd_pcm_status_t, AlsaFree<&snd_pcm_status_free>>;
+
+// lumo's sample formats as ALSA names them (little-endian, as WAV and every machine lumo is
+// built for).  ALSA has no 64-bit integer samples.  The host probes devices in this order;
+// among equally preferred formats the last wins.
+struct AlsaFormat {
+    snd_pcm_format_t alsa;
+    SampleFormat format;
+};
+inline constexpr std::array<AlsaFormat, 8> kAlsaFormats = {{
+    {SND_PCM_FORMAT_S8, SampleFormat::I8},
+    {SND_PCM_FORMAT_U8, SampleFormat::U8},
+    {SND_PCM_FORMAT_S16_LE, SampleFormat::I16},
+    {SND_PCM_FORMAT_U16_LE, SampleFormat::U16},
+    {SND_PCM_FORMAT_S32_LE, SampleFormat::I32},
+    {SND_PCM_FORMAT_U32_LE, SampleFormat::U32},
+    {SND_PCM_FORMAT_FLOAT_LE, SampleFormat::F32},
+    {SND_PCM_FORMAT_FLOAT64_LE, SampleFormat::F64},
+}};
 
 // snd_pcm_open, nonblocking; the ALSA return code (negative on failure).
 inline int open_pcm(const std::string& name, snd_pcm_stream_t direction, PcmHandle& pcm) {

@@ -1,6 +1,5 @@
 // Enumeration and default configurations: which PCMs exist and what each prefers.
 #include <algorithm>
-#include <array>
 #include <cstdlib>
 
 #include "audio/alsa.hpp"
@@ -13,22 +12,6 @@ using detail::open_error;
 using detail::PcmHandle;
 
 namespace {
-
-// Formats are probed in this order; among equally preferred ones the last wins.
-struct ProbedFormat {
-    snd_pcm_format_t alsa;
-    SampleFormat format;
-};
-constexpr std::array<ProbedFormat, 8> kProbedFormats = {{
-    {SND_PCM_FORMAT_S8, SampleFormat::I8},
-    {SND_PCM_FORMAT_U8, SampleFormat::U8},
-    {SND_PCM_FORMAT_S16_LE, SampleFormat::I16},
-    {SND_PCM_FORMAT_U16_LE, SampleFormat::U16},
-    {SND_PCM_FORMAT_S32_LE, SampleFormat::I32},
-    {SND_PCM_FORMAT_U32_LE, SampleFormat::U32},
-    {SND_PCM_FORMAT_FLOAT_LE, SampleFormat::F32},
-    {SND_PCM_FORMAT_FLOAT64_LE, SampleFormat::F64},
-}};
 
 constexpr std::uint32_t kMaxProbedChannels = 32;
 
@@ -111,7 +94,7 @@ Result<std::vector<SupportedConfigRange>> supported_output_configs(const std::st
     }
 
     std::vector<SupportedConfigRange> entries;
-    for (const ProbedFormat& probed : kProbedFormats) {
+    for (const detail::AlsaFormat& probed : detail::kAlsaFormats) {
         if (snd_pcm_hw_params_test_format(pcm.get(), hw.get(), probed.alsa) != 0) continue;
         for (const std::uint16_t channels : channel_counts) {
             for (const auto& [low, high] : rates) {

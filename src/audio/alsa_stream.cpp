@@ -36,19 +36,10 @@ using detail::PcmStatus;
 
 namespace {
 
-// The stream formats, native-endian.  ALSA has no 64-bit integer samples.
+// The ALSA format of a stream's samples; none for the 64-bit integers ALSA lacks.
 std::optional<snd_pcm_format_t> stream_format(SampleFormat format) {
-    switch (format) {
-    case SampleFormat::I8: return SND_PCM_FORMAT_S8;
-    case SampleFormat::I16: return SND_PCM_FORMAT_S16;
-    case SampleFormat::I32: return SND_PCM_FORMAT_S32;
-    case SampleFormat::U8: return SND_PCM_FORMAT_U8;
-    case SampleFormat::U16: return SND_PCM_FORMAT_U16;
-    case SampleFormat::U32: return SND_PCM_FORMAT_U32;
-    case SampleFormat::F32: return SND_PCM_FORMAT_FLOAT;
-    case SampleFormat::F64: return SND_PCM_FORMAT_FLOAT64;
-    case SampleFormat::I64:
-    case SampleFormat::U64: return std::nullopt;
+    for (const detail::AlsaFormat& known : detail::kAlsaFormats) {
+        if (known.format == format) return known.alsa;
     }
     return std::nullopt;
 }
