@@ -36,8 +36,9 @@ template <class T> constexpr T convert_sample(float v) {
     }
 }
 
-// Calls `visit(std::type_identity<T>{})` for the sample type T that `format` names.  This
-// is the one list of the ten types: everything typed is instantiated through it.
+// Calls `visit(std::type_identity<T>{})` for the sample type T that `format` names: the
+// inverse of audio::sample_format_of.  Everything typed in the show is instantiated
+// through this one switch.
 template <class Visitor> decltype(auto) visit_sample_type(audio::SampleFormat format, Visitor&& visit) {
     using audio::SampleFormat;
     switch (format) {
