@@ -34,7 +34,7 @@ Model grid_model() {
 
 void BM_ObjLength144(benchmark::State& state) {
     const Model model = grid_model();
-    const auto mode = static_cast<std::uint8_t>(state.range(0));
+    const auto mode = static_cast<ObjMode>(state.range(0));
     RandomEngine random(1);
     for (auto _ : state) {
         ChannelPair figure = obj(144, model, mode, 0.02f, 0.01f, 0.015f, 1.0f, 1.0f, 1.0f, std::nullopt, 2, 1, random);

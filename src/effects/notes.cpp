@@ -20,13 +20,10 @@ namespace {
 // Corners (x, y) of every third face.  Every face's indices are checked, not only the
 // ones used, so a bad model is caught whichever faces it would have contributed.
 PointList face_corners(const Model& model) {
+    check_face_indices(model);
     PointList corners;
-    const std::size_t vertex_count = model.vertices.size();
     for (std::size_t number = 1; number <= model.faces.size(); ++number) {
         const Face& face = model.faces[number - 1];
-        for (const VertexIndex index : face) {
-            if (index >= vertex_count) fatal_index_out_of_bounds(vertex_count, index);
-        }
         if (number % 3 != 0) continue;
         for (const VertexIndex index : face) {
             const Vertex& v = model.vertices[index];

@@ -94,14 +94,6 @@ void turn(Positions& positions, const Matrix& m, bool about_origin, Vertex pivot
     }
 }
 
-// Every index a mode draws from must name a vertex.  The faces do not change from frame
-// to frame, so they are checked once, before the first frame, in drawing order.
-void check_faces(const Model& model) {
-    for (const Face& face : model.faces) {
-        for (const VertexIndex index : face) checked_index(index, model.vertices.size());
-    }
-}
-
 // The corners that a dots frame plays: those of every face_every-th face, in face order,
 // as far as one slice reaches.  A vertex shared by several faces is one corner of each,
 // turned along with them; identical arithmetic keeps the copies identical.
@@ -235,14 +227,14 @@ void clip(ChannelPair& figure) {
 
 }  // namespace
 
-ChannelPair obj(std::int32_t length, const Model& model, std::uint8_t mode, float rot_y, float rot_z,
+ChannelPair obj(std::int32_t length, const Model& model, ObjMode mode, float rot_y, float rot_z,
                 float rot_x, float step, float scale_start, float scale_end,
                 std::optional<Lowpass> lowpass, unsigned repeat, std::int32_t face_every, RandomEngine& random) {
     const std::int32_t frame_count =
         saturating_cast<std::int32_t>(static_cast<float>(length) * kFramesPerLengthUnit);
     const std::size_t frames = frame_count < 2 ? 0 : static_cast<std::size_t>(frame_count - 1);
 
-    const bool dots = mode != 2 && mode != 3;
+    const bool dots = mode != ObjMode::Triangles && mode != ObjMode::Outline;
     if (frames > 0 && dots && face_every == 0 && !model.faces.empty()) {
         fatal("obj: face_every must not be 0 when drawing dots (modes 0 and 1)");
     }
@@ -252,21 +244,21 @@ ChannelPair obj(std::int32_t length, const Model& model, std::uint8_t mode, floa
         const Matrix r = rotation(rot_y, rot_z, rot_x);
         const std::size_t heard = heard_points(repeat);
         std::vector<Edge> outline;
-        if (mode == 3) {
+        if (mode == ObjMode::Outline) {
             outline = outline_edges(model.faces);
             check_edges(outline, model.vertices.size());
         } else {
-            check_faces(model);
+            check_face_indices(model);  // the faces are the same in every frame
         }
         Positions positions = dots ? dot_corners(model, face_every, heard) : all_vertices(model);
 
         figure.reserve(frames * kSliceSamples);
         PointList frame;
         for (std::size_t k = 0; k < frames; ++k) {
-            turn(positions, r, mode == 0, model.center);
+            turn(positions, r, mode == ObjMode::DotsAboutOrigin, model.center);
             if (dots) {
                 draw_dots(frame, positions);
-            } else if (mode == 2) {
+            } else if (mode == ObjMode::Triangles) {
                 draw_triangles(frame, positions, model.faces, step, heard);
             } else {
                 draw_outline(frame, positions, outline, step, heard, random);

@@ -17,10 +17,16 @@ struct Lowpass {
     float end_hz;
 };
 
-// Modes: 0 dots turned about the origin; 1 (and any other value) dots turned about the
-// model's centre; 2 every triangle's edges; 3 the outline (edges of exactly one face),
-// drawn in an order that `random` shuffles anew every frame (no other mode draws from it).
-ChannelPair obj(std::int32_t length, const Model& model, std::uint8_t mode, float rot_y, float rot_z,
+// What obj draws of the model each frame.
+enum class ObjMode : std::uint8_t {
+    DotsAboutOrigin = 0,  // the corners as dots, turned about the origin
+    DotsAboutCentre = 1,  // the corners as dots, turned about the model's centre (as is any other value)
+    Triangles = 2,        // every triangle's edges
+    Outline = 3,          // the edges of exactly one face, in an order `random` shuffles anew every
+                          // frame (no other mode draws from it)
+};
+
+ChannelPair obj(std::int32_t length, const Model& model, ObjMode mode, float rot_y, float rot_z,
                 float rot_x, float step, float scale_start, float scale_end,
                 std::optional<Lowpass> lowpass, unsigned repeat, std::int32_t face_every, RandomEngine& random);
 

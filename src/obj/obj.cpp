@@ -225,4 +225,10 @@ Model load_obj(std::string_view text) {
     return model;
 }
 
+void check_face_indices(const Model& model) {
+    for (const Face& face : model.faces) {
+        for (const VertexIndex index : face) checked_index(index, model.vertices.size());
+    }
+}
+
 }  // namespace lumo

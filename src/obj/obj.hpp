@@ -34,4 +34,9 @@ struct Model {
 // one is a fault of the build, not of the user.
 Model load_obj(std::string_view text);
 
+// An OBJ index may name no vertex (index 0 wraps, a face may point past the list): an effect
+// checks every face's indices with this, once, before it draws any.  The first index that
+// names no vertex stops the program ("index out of bounds", exit status 101).
+void check_face_indices(const Model& model);
+
 }  // namespace lumo

@@ -6,11 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "core/points.hpp"
+#include "core/threads.hpp"
 #include "scope/scope.hpp"
 
 namespace lumo::scope_detail {
@@ -50,19 +49,10 @@ template <class Row> void for_band_rows(int lo, int hi, int band, int bands, con
 void draw_path(std::span<float> glow, int size, std::span<const Point> path, float energy, float sigma_pixels,
                float keep, int band, int bands);
 
-// Runs work(0) … work(bands − 1), one thread each; the calling thread takes band 0.  A
-// thread that cannot be started leaves its band to the caller.
+// Runs work(0) … work(bands − 1), one thread each, the calling thread among them.
 template <class Work> void run_bands(int bands, const Work& work) {
-    std::vector<std::thread> workers;
-    for (int band = 1; band < bands; ++band) {
-        try {
-            workers.emplace_back([&work, band] { work(band); });
-        } catch (const std::system_error&) {
-            work(band);
-        }
-    }
-    work(0);
-    for (std::thread& worker : workers) worker.join();
+    run_on_threads(static_cast<std::size_t>(bands), static_cast<unsigned>(bands),
+                   [&work](std::size_t band) { work(static_cast<int>(band)); });
 }
 
 // The number of bands `settings` asks for: its threads, or one per core.

@@ -1,15 +1,14 @@
 #include "show/prepare.hpp"
 
 #include <algorithm>
-#include <atomic>
 #include <cstddef>
 #include <optional>
-#include <system_error>
 #include <thread>
 #include <utility>
 
 #include "core/clock.hpp"
 #include "core/fatal.hpp"
+#include "core/threads.hpp"
 #include "effects/blocks.hpp"
 #include "effects/notes.hpp"
 #include "effects/objects.hpp"
@@ -31,8 +30,24 @@ constexpr float kFourAndAHalfDegrees = 0.07853982f;
 constexpr std::optional<Lowpass> kNoLowpass = std::nullopt;
 constexpr std::optional<Lowpass> kOpeningLowpass = Lowpass{0.0f, 6000.0f};
 
-// Every object figure holds each drawn point for two samples.
-constexpr unsigned kRepeat = 2;
+// One object figure of the show: obj's arguments by name, what most figures share as the
+// defaults.  `face_every` matters to the dot modes only; the outline and triangle modes
+// draw every face.
+struct ObjectFigure {
+    std::int32_t length;  // of the animation: 72 is 149 frames (about 3 s)
+    int model;            // 1 … 11, as the assets number them
+    ObjMode mode;
+    float rot_y = 0.0f;  // radians a frame about each axis
+    float rot_z = 0.0f;
+    float rot_x = 0.0f;
+    float step = 1.0f;  // between the drawn points of a line
+    float scale_start;  // the gain at the first sample, and at the last
+    float scale_end;
+    std::optional<Lowpass> lowpass = kNoLowpass;
+    unsigned repeat = 2;  // every object figure holds each drawn point for two samples
+    std::int32_t face_every = 0;
+};
+using enum ObjMode;
 
 constexpr unsigned kMaxThreads = 4;
 
@@ -81,24 +96,6 @@ constexpr bool jobs_cover_every_figure() {
 }
 static_assert(jobs_cover_every_figure());
 
-// Runs work(0) … work(count - 1), each once and taken up in that order, on `threads`
-// threads: the calling one and helpers that are joined before it returns.
-template <class Work> void run_on_threads(std::size_t count, unsigned threads, Work work) {
-    std::atomic<std::size_t> next{0};
-    const auto take_up_work = [&] {
-        for (std::size_t i = next++; i < count; i = next++) work(i);
-    };
-    std::vector<std::jthread> helpers;
-    for (std::size_t t = 1; t < std::min<std::size_t>(threads, count); ++t) {
-        try {
-            helpers.emplace_back(take_up_work);
-        } catch (const std::system_error&) {
-            break;  // the threads there are take up the rest
-        }
-    }
-    take_up_work();
-}
-
 ChannelPair decode_clip(int number) {
     Result<ChannelPair> decoded = read_wav_channels(assets::clip(number));
     if (!decoded) fatal_unwrap(decoded.error().message());
@@ -132,16 +129,21 @@ std::vector<RandomEngine> figure_engines(RandomEngine& random) {
 }
 
 ChannelPair make_figure(Figure figure, const ShowInputs& inputs, RandomEngine& random) {
-    const auto model = [&inputs](int number) -> const Model& {
-        return inputs.models[static_cast<std::size_t>(number - 1)];
+    const auto draw = [&](const ObjectFigure& row) {
+        const Model& model = inputs.models[static_cast<std::size_t>(row.model - 1)];
+        return obj(row.length, model, row.mode, row.rot_y, row.rot_z, row.rot_x, row.step, row.scale_start,
+                   row.scale_end, row.lowpass, row.repeat, row.face_every, random);
     };
     switch (figure) {
         case Title1:
-            return obj(72, model(1), 1, kThirdDegree, 0, 0, 1.0f, 0.5f, 1.0f, kNoLowpass, kRepeat, 2, random);
+            return draw({.length = 72, .model = 1, .mode = DotsAboutCentre, .rot_y = kThirdDegree,
+                         .scale_start = 0.5f, .scale_end = 1.0f, .face_every = 2});
         case Title2:
-            return obj(72, model(2), 1, kThirdDegree, 0, 0, 1.0f, 0.5f, 1.0f, kNoLowpass, kRepeat, 2, random);
+            return draw({.length = 72, .model = 2, .mode = DotsAboutCentre, .rot_y = kThirdDegree,
+                         .scale_start = 0.5f, .scale_end = 1.0f, .face_every = 2});
         case Title3:
-            return obj(72, model(3), 1, kThirdDegree, 0, 0, 1.0f, 0.5f, 1.0f, kNoLowpass, kRepeat, 3, random);
+            return draw({.length = 72, .model = 3, .mode = DotsAboutCentre, .rot_y = kThirdDegree,
+                         .scale_start = 0.5f, .scale_end = 1.0f, .face_every = 3});
         case Clip1:
         case Clip2:
         case Clip3:
@@ -154,39 +156,46 @@ ChannelPair make_figure(Figure figure, const ShowInputs& inputs, RandomEngine& r
         case Blocks:
             return blocks(400, random);
         case SkullPoints:
-            return obj(72, model(4), 1, -kFifthDegree, 0, 0, 2.0f, 0.0f, 0.8f, kNoLowpass, kRepeat, 3, random);
+            return draw({.length = 72, .model = 4, .mode = DotsAboutCentre, .rot_y = -kFifthDegree, .step = 2.0f,
+                         .scale_start = 0.0f, .scale_end = 0.8f, .face_every = 3});
         case TurnedSkullPoints:
-            return obj(72, model(5), 1, kFifthDegree, 0, kFifthDegree, 2.0f, 0.0f, 0.8f, kNoLowpass, kRepeat, 3,
-                       random);
+            return draw({.length = 72, .model = 5, .mode = DotsAboutCentre, .rot_y = kFifthDegree,
+                         .rot_x = kFifthDegree, .step = 2.0f, .scale_start = 0.0f, .scale_end = 0.8f,
+                         .face_every = 3});
         case LogoOutlineStill:
-            return obj(72, model(6), 3, 0, 0, 0, 1.0f, 3.0f, 0.0f, kNoLowpass, kRepeat, 0, random);
+            return draw({.length = 72, .model = 6, .mode = Outline, .scale_start = 3.0f, .scale_end = 0.0f});
         case LogoOutlineTumbling:
-            return obj(72, model(6), 3, kTwoDegrees, kTwoDegrees, kTwoDegrees, 1.0f, 0.0f, 3.0f, kNoLowpass, kRepeat,
-                       0, random);
+            return draw({.length = 72, .model = 6, .mode = Outline, .rot_y = kTwoDegrees, .rot_z = kTwoDegrees,
+                         .rot_x = kTwoDegrees, .scale_start = 0.0f, .scale_end = 3.0f});
         case DetailedFigureOutline:
-            return obj(72, model(7), 3, kTwoDegrees, kHalfDegree, kHalfDegree, 1.0f, 0.0f, 0.8f, kNoLowpass, kRepeat,
-                       0, random);
+            return draw({.length = 72, .model = 7, .mode = Outline, .rot_y = kTwoDegrees, .rot_z = kHalfDegree,
+                         .rot_x = kHalfDegree, .scale_start = 0.0f, .scale_end = 0.8f});
         case DetailedFigureFlip:
-            return obj(6, model(7), 3, -kFourAndAHalfDegrees, kFourAndAHalfDegrees, 0, 1.0f, 1.0f, 0.0f, kNoLowpass,
-                       kRepeat, 0, random);
+            return draw({.length = 6, .model = 7, .mode = Outline, .rot_y = -kFourAndAHalfDegrees,
+                         .rot_z = kFourAndAHalfDegrees, .scale_start = 1.0f, .scale_end = 0.0f});
         case RaisedHandSpin:
-            return obj(9, model(8), 1, -kTwoDegrees, kTwoDegrees, 0, 1.0f, 5.0f, 0.0f, kNoLowpass, kRepeat, 2, random);
+            return draw({.length = 9, .model = 8, .mode = DotsAboutCentre, .rot_y = -kTwoDegrees,
+                         .rot_z = kTwoDegrees, .scale_start = 5.0f, .scale_end = 0.0f, .face_every = 2});
         case RaisedHandAboutOrigin:
-            return obj(72, model(8), 0, 0, 0, kHalfDegree, 1.0f, 1.0f, 5.0f, kNoLowpass, kRepeat, 3, random);
+            return draw({.length = 72, .model = 8, .mode = DotsAboutOrigin, .rot_x = kHalfDegree,
+                         .scale_start = 1.0f, .scale_end = 5.0f, .face_every = 3});
         case LowDetailPointsFiltered:
-            return obj(144, model(9), 1, -kTwoDegrees, 0, 0, 1.0f, 0.0f, 1.0f, kOpeningLowpass, kRepeat, 2, random);
+            return draw({.length = 144, .model = 9, .mode = DotsAboutCentre, .rot_y = -kTwoDegrees,
+                         .scale_start = 0.0f, .scale_end = 1.0f, .lowpass = kOpeningLowpass, .face_every = 2});
         case LowDetailFigureOutline:
-            return obj(144, model(9), 3, kTwoDegrees, kHalfDegree, kHalfDegree, 1.0f, 0.0f, 0.8f, kNoLowpass,
-                       kRepeat, 0, random);
+            return draw({.length = 144, .model = 9, .mode = Outline, .rot_y = kTwoDegrees, .rot_z = kHalfDegree,
+                         .rot_x = kHalfDegree, .scale_start = 0.0f, .scale_end = 0.8f});
         case DetailedPointsFiltered:
-            return obj(144, model(7), 1, -kTwoDegrees, 0, 0, 1.0f, 1.0f, 1.0f, kOpeningLowpass, kRepeat, 2, random);
+            return draw({.length = 144, .model = 7, .mode = DotsAboutCentre, .rot_y = -kTwoDegrees,
+                         .scale_start = 1.0f, .scale_end = 1.0f, .lowpass = kOpeningLowpass, .face_every = 2});
         case TurnedHandWireframe:
-            return obj(72, model(10), 2, 0, 0, -kHalfDegree, 1.0f, 1.0f, 5.0f, kNoLowpass, kRepeat, 3, random);
+            return draw({.length = 72, .model = 10, .mode = Triangles, .rot_x = -kHalfDegree,
+                         .scale_start = 1.0f, .scale_end = 5.0f, .face_every = 3});
         case MelodyFigure:
-            return obj_note(75, inputs.melody, model(11), 0.7f);
+            return obj_note(75, inputs.melody, inputs.models[10], 0.7f);
         case RaisedHandLong:
-            return obj(144, model(8), 0, 0, -kThirdDegree, kTwoDegrees, 1.0f, 1.0f, 5.0f, kNoLowpass, kRepeat, 3,
-                       random);
+            return draw({.length = 144, .model = 8, .mode = DotsAboutOrigin, .rot_z = -kThirdDegree,
+                         .rot_x = kTwoDegrees, .scale_start = 1.0f, .scale_end = 5.0f, .face_every = 3});
         case ClosingFigure:
             break;
     }
