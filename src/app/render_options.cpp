@@ -7,6 +7,7 @@
 
 #include "core/fatal.hpp"
 #include "scope/scope.hpp"
+#include "show/score.hpp"
 
 namespace lumo {
 
@@ -163,10 +164,10 @@ std::string mode_flags() {
 
 }  // namespace
 
-double wav_seconds(const RenderOptions& options) { return options.seconds.value_or(kShowSeconds); }
+double wav_seconds(const RenderOptions& options) { return options.seconds.value_or(double{kShowSeconds}); }
 
 std::int64_t video_frames(const RenderOptions& options) {
-    const double seconds = options.seconds.value_or(std::max(0.0, kShowSeconds - options.from));
+    const double seconds = options.seconds.value_or(std::max(0.0, double{kShowSeconds} - options.from));
     return std::llround(seconds * options.fps);
 }
 

@@ -49,9 +49,6 @@ enum class RenderFormat { S16, F32 };
 // use it, so they show what --wav writes.
 inline constexpr std::uint32_t kRenderBufferFrames = 1024;
 
-// The show's length: the stream plays this long, whatever the score holds.
-inline constexpr double kShowSeconds = 160.0;
-
 struct RenderOptions {
     RenderMode mode = RenderMode::Wav;
     std::string path;                    // the file or directory the mode writes

@@ -5,6 +5,7 @@
 
 #include "core/clock.hpp"
 #include "core/fatal.hpp"
+#include "show/score.hpp"
 
 namespace lumo {
 
@@ -71,7 +72,7 @@ Status run(audio::Host& host, std::span<const std::string> args, std::ostream& o
         stream.reset();
         return played.error();
     }
-    sleep(kShowLength);
+    sleep(std::chrono::seconds{kShowSeconds});
     stream.reset();
     return {};
 }

@@ -12,9 +12,6 @@
 
 namespace lumo {
 
-// The show plays for this long after the stream starts, whatever the score holds.
-inline constexpr std::chrono::seconds kShowLength{160};
-
 // The output device that argument 1 asks for: "raspi" (the first output device whose
 // name contains "sysdefault:CARD=sndrpihifiberry"), "loopback" (the first device named
 // exactly "hw:CARD=Loopback,DEV=1"; a failed enumeration, an unreadable name or no such

@@ -1,18 +1,9 @@
 #include "audio/notice.hpp"
 
-#include <sys/uio.h>
-#include <unistd.h>
+#include "core/stderr_line.hpp"
 
 namespace lumo::audio {
 
-void audio_notice(std::string_view text) {
-    static constexpr std::string_view prefix = "Audio: ";
-    iovec pieces[3] = {
-        {const_cast<char*>(prefix.data()), prefix.size()},
-        {const_cast<char*>(text.data()), text.size()},
-        {const_cast<char*>("\n"), 1},
-    };
-    [[maybe_unused]] const ssize_t written = ::writev(STDERR_FILENO, pieces, 3);
-}
+void audio_notice(std::string_view text) { write_stderr_line("Audio: ", text); }
 
 }  // namespace lumo::audio

@@ -1,14 +1,11 @@
 #include "show/playback.hpp"
 
-#include <sys/uio.h>
-#include <time.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <utility>
 
 #include "core/clock.hpp"
 #include "core/fatal.hpp"
+#include "core/stderr_line.hpp"
 
 namespace lumo {
 
@@ -84,12 +81,6 @@ void convert_mix(std::span<const float> mix, audio::OutputBuffer out, std::size_
 
 }  // namespace
 
-MonotonicInstant monotonic_now() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return {static_cast<std::int64_t>(now.tv_sec), static_cast<std::uint32_t>(now.tv_nsec)};
-}
-
 float show_time(MonotonicInstant start, MonotonicInstant now) {
     if (now.seconds < start.seconds ||
         (now.seconds == start.seconds && now.nanoseconds <= start.nanoseconds)) {
@@ -137,14 +128,7 @@ void render_buffer(PlaybackState& state, audio::OutputBuffer out, float t) {
 }
 
 void report_stream_error(std::string_view message) {
-    // One write of three pieces: nothing is built, so nothing is allocated.
-    static constexpr std::string_view prefix = "Error building output sound stream: ";
-    iovec pieces[3] = {
-        {const_cast<char*>(prefix.data()), prefix.size()},
-        {const_cast<char*>(message.data()), message.size()},
-        {const_cast<char*>("\n"), 1},
-    };
-    [[maybe_unused]] ssize_t written = writev(STDERR_FILENO, pieces, 3);
+    write_stderr_line("Error building output sound stream: ", message);
 }
 
 }  // namespace lumo

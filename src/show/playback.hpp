@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "audio/audio.hpp"
+#include "core/monotonic.hpp"
 #include "core/points.hpp"
 #include "show/sample_type.hpp"
 #include "show/score.hpp"
@@ -27,14 +28,6 @@ namespace lumo {
 
 // Voice 0, the synth voice, then one voice for each figure.
 inline constexpr std::size_t kVoiceCount = kFigureCount + 1;
-
-// A point on the monotonic clock.
-struct MonotonicInstant {
-    std::int64_t seconds;
-    std::uint32_t nanoseconds;
-};
-
-MonotonicInstant monotonic_now();
 
 // Seconds from `start` to `now` as a 32-bit float; a negative difference counts as 0.
 float show_time(MonotonicInstant start, MonotonicInstant now);

@@ -20,6 +20,10 @@ struct ScoreEvent {
 
 using Score = std::vector<ScoreEvent>;
 
+// The show plays for this long after its stream starts, whatever the score holds; the
+// score's last event ends before it.
+inline constexpr int kShowSeconds = 160;
+
 // The highest code that plays the synth voice; the figure voices' codes follow it.
 inline constexpr std::uint8_t kLastSynthCode = 5;
 static_assert(kLastSynthCode + kFigureCount <= 255, "every figure's code fits the 8-bit field");
