@@ -2,6 +2,8 @@
 // file is either complete under its name or not there at all.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +12,7 @@
 #include <fstream>
 
 #include "app/render.hpp"
+#include "app/render_encoder.hpp"
 #include "app/render_files.hpp"
 #include "app/render_html.hpp"
 #include "app/render_options.hpp"
@@ -181,6 +184,33 @@ TEST_F(RenderFiles, AFileIsCompleteUnderItsNameOrAbsent) {
         write_file_replacing((directory_ / "failed").string(), [](const PendingFile&) -> Status { return Error("no"); });
     EXPECT_FALSE(failed.ok());
     EXPECT_EQ(entries(), 1u);
+}
+
+// An encoder that dies while lumo-render writes to it: the write fails with words, and the
+// process neither dies of SIGPIPE nor is left ignoring it.
+TEST(RenderEncoder, DeadEncoderIsAnErrorNotASignal) {
+    const int sound = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(sound, 0);
+    Result<EncoderProcess> started = start_encoder("/bin/true", {}, sound);
+    ::close(sound);
+    ASSERT_TRUE(started.ok()) << started.error().message();
+    EncoderProcess encoder = started.value();
+    // More than the pipe holds, so the write lasts until the encoder has gone.
+    const std::vector<unsigned char> bytes(8 << 20);
+    const Status written = write_to_encoder(encoder, bytes);
+    ASSERT_FALSE(written.ok());
+    EXPECT_NE(written.error().message().find("stopped reading"), std::string::npos);
+    EXPECT_TRUE(finish_encoder(encoder).ok());
+
+    struct sigaction now {};
+    ::sigaction(SIGPIPE, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, SIG_DFL);
+    sigset_t pending;
+    sigpending(&pending);
+    EXPECT_EQ(sigismember(&pending, SIGPIPE), 0);
+    sigset_t mask;
+    pthread_sigmask(SIG_SETMASK, nullptr, &mask);
+    EXPECT_EQ(sigismember(&mask, SIGPIPE), 0);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "app/render_encoder.hpp"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <ctime>
 #include <cstdlib>
 #include <cstring>
 
@@ -79,6 +81,39 @@ int spawn(const std::string& program, const std::vector<std::string>& arguments,
     return error;
 }
 
+// Holds back the SIGPIPE that a write into a pipe whose reader has gone raises, on this
+// thread only and only while it writes, so that an encoder that dies shows as a write
+// failing with EPIPE instead of a killed lumo-render; the signal is taken off again
+// before the thread's mask is put back.  A caller that blocks SIGPIPE itself keeps it.
+class SigpipeHeld {
+public:
+    SigpipeHeld() {
+        sigset_t pipe_only;
+        sigemptyset(&pipe_only);
+        sigaddset(&pipe_only, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe_only, &before_);
+    }
+    ~SigpipeHeld() {
+        if (sigismember(&before_, SIGPIPE) == 1) return;
+        sigset_t pending;
+        sigpending(&pending);
+        if (sigismember(&pending, SIGPIPE) == 1) {
+            sigset_t pipe_only;
+            sigemptyset(&pipe_only);
+            sigaddset(&pipe_only, SIGPIPE);
+            const timespec now{0, 0};
+            while (sigtimedwait(&pipe_only, nullptr, &now) < 0 && errno == EINTR) {
+            }
+        }
+        pthread_sigmask(SIG_SETMASK, &before_, nullptr);
+    }
+    SigpipeHeld(const SigpipeHeld&) = delete;
+    SigpipeHeld& operator=(const SigpipeHeld&) = delete;
+
+private:
+    sigset_t before_{};
+};
+
 // Waits for the encoder to end.  It is reaped (and its number free for reuse) only once
 // it is no longer the process an interrupt kills.
 int wait_for(EncoderProcess& process) {
@@ -116,7 +151,6 @@ Result<std::string> find_program(std::string_view program) {
 
 Result<EncoderProcess> start_encoder(const std::string& program, const std::vector<std::string>& arguments,
                                      int sound) {
-    std::signal(SIGPIPE, SIG_IGN);
     Pipe video;
     int error = make_pipe(video);
     // A copy up where the pipe's ends are: it cannot be the encoder's descriptor 0 nor 3
@@ -146,7 +180,11 @@ Result<EncoderProcess> start_encoder(const std::string& program, const std::vect
 }
 
 Status write_to_encoder(const EncoderProcess& process, std::span<const unsigned char> bytes) {
-    const int error = write_fully(process.video, bytes);
+    int error = 0;
+    {
+        SigpipeHeld held;
+        error = write_fully(process.video, bytes);
+    }
     if (error == EPIPE) return Error("the encoder stopped reading (its message, if any, is above)");
     if (error != 0) return system_error("cannot write to the encoder", error);
     return {};

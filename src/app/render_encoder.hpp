@@ -29,12 +29,13 @@ struct EncoderProcess {
 // from its current offset on) as its descriptor 3.  It shares lumo-render's standard
 // output and error, runs in a process group of its own (a Ctrl-C at the terminal reaches
 // lumo-render alone) and is killed when SIGINT or SIGTERM stops lumo-render, so it never
-// writes on after lumo-render has removed its temporary.  SIGPIPE is ignored from now on:
-// an encoder that dies shows as a failed write instead.
+// writes on after lumo-render has removed its temporary.
 Result<EncoderProcess> start_encoder(const std::string& program, const std::vector<std::string>& arguments,
                                      int sound);
 
-// Writes all of `bytes` into the encoder's standard input.
+// Writes all of `bytes` into the encoder's standard input.  An encoder that has died is
+// an error ("stopped reading"), not a SIGPIPE: the signal is held back during the write
+// on the writing thread alone, and the process's handling of SIGPIPE is left as it was.
 Status write_to_encoder(const EncoderProcess& process, std::span<const unsigned char> bytes);
 
 // Closes the pipe (the encoder sees the end of its input) and waits for it: an error
