@@ -6,7 +6,24 @@
 include(GNUInstallDirs)
 
 install(TARGETS lumo lumo-render RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES README.md LICENSE packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# The manual pages and the changelog go in compressed, as Debian keeps them; gzip -n leaves
+# out the name and time, so the same sources give the same package.  Editing one of them
+# configures again.
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/packaging)
+foreach(source packaging/man/lumo.1 packaging/man/lumo-render.1 packaging/changelog)
+  get_filename_component(name ${source} NAME)
+  set(compressed ${CMAKE_BINARY_DIR}/packaging/${name}.gz)
+  execute_process(COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/${source} OUTPUT_FILE ${compressed}
+                  COMMAND_ERROR_IS_FATAL ANY)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+  if(source MATCHES "/man/")
+    install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  else()
+    install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  endif()
+endforeach()
 
 set(LUMO_BIN_DIR ${CMAKE_INSTALL_FULL_BINDIR})
 set(LUMO_DOC_DIR ${CMAKE_INSTALL_FULL_DOCDIR})
@@ -28,19 +45,20 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME lumo)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "oscilloscope-music show for a Raspberry Pi with a DAC board")
+# Debian shows the description as it is: no line longer than 80 characters.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "lumo plays a show of rotating models, title texts and flying boxes as stereo audio:\n\
-wired to an oscilloscope in XY mode, the left channel draws X and the right channel Y.\n\
-lumo-render writes the same show to files. The lumo service (not enabled on install)\n\
-plays the show on the DAC again and again.")
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "lumo developers <lumo@localhost>")
+    "lumo plays a show of rotating models, title texts and flying boxes as\n\
+stereo audio: wired to an oscilloscope in XY mode, the left channel draws X\n\
+and the right channel Y. lumo-render writes the same show to files. The lumo\n\
+service (not enabled on install) plays the show on the DAC again and again.")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "lumo maintainers <maintainers@users.noreply.c-seed-59f2cb5e.example>")
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${LUMO_DEBIAN_ARCHITECTURE})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${CMAKE_BINARY_DIR}/packaging/conffiles
-    ${PROJECT_SOURCE_DIR}/packaging/postinst ${PROJECT_SOURCE_DIR}/packaging/prerm
+    ${PROJECT_SOURCE_DIR}/packaging/preinst ${PROJECT_SOURCE_DIR}/packaging/postinst ${PROJECT_SOURCE_DIR}/packaging/prerm
     ${PROJECT_SOURCE_DIR}/packaging/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})

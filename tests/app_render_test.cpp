@@ -31,7 +31,7 @@ TEST(RenderOptions, DefaultsAndEveryOption) {
     EXPECT_EQ(plain.value().path, "show.wav");
     EXPECT_FALSE(plain.value().seconds.has_value());
     EXPECT_EQ(wav_seconds(plain.value()), 160.0);
-    EXPECT_EQ(plain.value().buffer_frames, 1024u);
+    EXPECT_EQ(plain.value().buffer_frames, 2400u);
     EXPECT_EQ(plain.value().format, RenderFormat::F32);
     EXPECT_FALSE(plain.value().seed.has_value());
 

@@ -5,11 +5,17 @@
 #include <cmath>
 #include <initializer_list>
 
+#include "audio/audio.hpp"
+#include "core/clock.hpp"
 #include "core/fatal.hpp"
 #include "scope/scope.hpp"
 #include "show/score.hpp"
 
 namespace lumo {
+
+static_assert(std::uint64_t{kRenderBufferFrames} * 1'000'000 ==
+                  std::uint64_t{kSampleRate} * audio::kPeriodMicroseconds,
+              "--wav's default buffer is one period of what the stream asks its device for");
 
 std::string render_usage() {
     std::string text;

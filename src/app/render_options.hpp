@@ -45,9 +45,12 @@ const RenderModeInfo& render_mode_info(RenderMode mode);
 
 enum class RenderFormat { S16, F32 };
 
-// The buffer lumo-render mixes in unless --wav is given another; the pictures and videos
-// use it, so they show what --wav writes.
-inline constexpr std::uint32_t kRenderBufferFrames = 1024;
+// The buffer lumo-render mixes in unless --wav is given another: one period of the length
+// lumo asks every device for (25 ms at 96000 Hz), so that by default --wav writes what a
+// device granting it plays.  An event starts on the first buffer at or after its start,
+// so the chunking is part of the output.  The pictures and videos use it too, so they
+// show what --wav writes.
+inline constexpr std::uint32_t kRenderBufferFrames = 2400;
 
 struct RenderOptions {
     RenderMode mode = RenderMode::Wav;

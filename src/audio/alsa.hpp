@@ -51,6 +51,10 @@ private:
 
 class AlsaHost final : public Host {
 public:
+    // Silences alsa-lib's own messages on standard error for the whole process: every
+    // failure they would describe also comes back as an error code, which lumo reports
+    // once, in its own words.
+    AlsaHost();
     Result<DeviceList> devices() override;
     Result<DeviceList> output_devices() override;
     std::unique_ptr<Device> default_output_device() override;

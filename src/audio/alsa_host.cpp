@@ -19,6 +19,11 @@ std::uint32_t saturate_frames(snd_pcm_uframes_t frames) {
     return static_cast<std::uint32_t>(std::min<snd_pcm_uframes_t>(frames, UINT32_MAX));
 }
 
+// alsa-lib calls this where it would print "ALSA lib file:line:(function) ..." lines:
+// while device names are enumerated (a capture-only plugin refusing playback) and when
+// no card is there, before lumo's own error.
+void drop_alsa_message(const char*, int, const char*, int, const char*, ...) {}
+
 bool opens(const std::string& name, snd_pcm_stream_t direction) {
     PcmHandle pcm;
     return detail::open_pcm(name, direction, pcm) == 0;  // closed again at once: probing keeps nothing busy
@@ -137,6 +142,8 @@ Result<DeviceList> AlsaHost::output_devices() {
     }
     return list;
 }
+
+AlsaHost::AlsaHost() { snd_lib_error_set_handler(&drop_alsa_message); }
 
 std::unique_ptr<Device> AlsaHost::default_output_device() { return std::make_unique<AlsaDevice>("default"); }
 

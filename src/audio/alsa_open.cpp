@@ -7,7 +7,6 @@ namespace lumo::audio::detail {
 
 namespace {
 
-constexpr unsigned kPeriodMicroseconds = 25'000;
 constexpr unsigned kBufferMicroseconds = 100'000;
 
 // Negotiates the stream's hardware and software parameters on an open PCM and prepares

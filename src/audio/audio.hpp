@@ -46,6 +46,10 @@ template <> constexpr SampleFormat sample_format_of<double>() { return SampleFor
 
 inline constexpr std::size_t kMaxFramesPerCallback = 16384;
 
+// The period every output stream asks its device for; a device that grants it calls the
+// data callback with that many frames each time.
+inline constexpr unsigned kPeriodMicroseconds = 25'000;
+
 struct BufferSizeRange {
     std::uint32_t min;
     std::uint32_t max;

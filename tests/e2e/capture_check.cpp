@@ -8,11 +8,16 @@
 //   lumo-capture-check gaps FILE         lists the silences in the capture that the score
 //                                        does not explain, one per line, and prints
 //                                        "GAPS N" last
+//   lumo-capture-check match FILE A.wav B.wav
+//                                        checks the capture against lumo-render --wav of
+//                                        two seeds (32-bit float), period by period
 //
 // The show opens with clips 3, 4 and 5 in turn, six seconds each.  Each voice's oscillator
 // advances before it reads, so the first frame played of a clip is its frame 1.  The
 // active clip can change only between two callbacks, that is on a period boundary of the
 // stream.
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -194,11 +199,103 @@ int gaps(const lumo::PointList& capture) {
     return 0;
 }
 
+// The frames of a 32-bit float stereo WAV file (lumo-render's): its "data" chunk.
+std::optional<lumo::PointList> read_float_wav(const char* path) {
+    std::optional<lumo::PointList> bytes = read_capture(path);  // read whole, as frames
+    if (!bytes) return std::nullopt;
+    const auto* raw = reinterpret_cast<const unsigned char*>(bytes->data());
+    const std::size_t size = bytes->size() * sizeof(lumo::Point);
+    const auto u32 = [&](std::size_t at) {
+        return static_cast<std::size_t>(raw[at]) | static_cast<std::size_t>(raw[at + 1]) << 8 |
+               static_cast<std::size_t>(raw[at + 2]) << 16 | static_cast<std::size_t>(raw[at + 3]) << 24;
+    };
+    for (std::size_t at = 12; at + 8 <= size;) {
+        const std::size_t length = u32(at + 4);
+        if (std::memcmp(raw + at, "data", 4) == 0) {
+            lumo::PointList frames(std::min(length, size - at - 8) / sizeof(lumo::Point));
+            std::memcpy(frames.data(), raw + at + 8, frames.size() * sizeof(lumo::Point));
+            return frames;
+        }
+        at += 8 + length + (length & 1);
+    }
+    return std::nullopt;
+}
+
+bool same_frames(const lumo::PointList& a, std::size_t a_at, const lumo::PointList& b, std::size_t b_at,
+                 std::size_t frames) {
+    return a_at + frames <= a.size() && b_at + frames <= b.size() &&
+           std::equal(a.begin() + static_cast<std::ptrdiff_t>(a_at),
+                      a.begin() + static_cast<std::ptrdiff_t>(a_at + frames), b.begin() + static_cast<std::ptrdiff_t>(b_at));
+}
+
+// The capture of a live play against the offline render, one period at a time.  Each
+// period the device asked for is one callback, so it is a whole period of the render when
+// the render is mixed in periods too; the live stream may start an event a few periods
+// later than the render does (its callbacks run ahead of what is heard, and the first ones
+// come at once), which shifts all that follows by whole periods: the shift is found again
+// whenever a period does not match where the last one did.  A period where the two
+// renders of different seeds differ is reached by the random draws and left out.
+int match(const lumo::PointList& capture, const lumo::PointList& a, const lumo::PointList& b) {
+    constexpr std::ptrdiff_t kPeriod = static_cast<std::ptrdiff_t>(kPeriodFrames);
+    constexpr std::ptrdiff_t kFarthestShift = 40;  // periods, one second
+    const std::size_t heard = first_sound(capture, 0);
+    const std::size_t rendered = first_sound(a, 0);
+    if (heard == capture.size() || rendered == a.size() || heard < rendered) {
+        std::puts("FAIL: no sound in the capture where the show could start");
+        return 1;
+    }
+    const std::size_t start = heard - rendered;  // where the first callback's frames begin
+    std::size_t matched = 0;
+    std::size_t random = 0;
+    std::ptrdiff_t shift = 0;  // render period = capture period + shift
+    for (std::size_t at = start; at + kPeriodFrames <= capture.size(); at += kPeriodFrames) {
+        const std::ptrdiff_t period = static_cast<std::ptrdiff_t>((at - start) / kPeriodFrames);
+        const auto render_at = [&](std::ptrdiff_t s) { return (period + s) * kPeriod; };
+        const auto matches = [&](std::ptrdiff_t s) {
+            return period + s >= 0 && same_frames(capture, at, a, static_cast<std::size_t>(render_at(s)), kPeriodFrames);
+        };
+        std::optional<std::ptrdiff_t> found;
+        for (std::ptrdiff_t k = 0; k <= kFarthestShift && !found; ++k) {
+            if (matches(shift - k)) found = shift - k;
+            else if (k != 0 && matches(shift + k)) found = shift + k;
+        }
+        if (found) {
+            if (*found != shift) {
+                std::printf("from capture %.3f s (show %.3f s) the capture runs %td periods %s the render\n",
+                            static_cast<double>(at - start) / kRate, static_cast<double>(render_at(*found)) / kRate,
+                            *found < 0 ? -*found : *found, *found < 0 ? "behind" : "ahead of");
+                shift = *found;
+            }
+            ++matched;
+            continue;
+        }
+        const std::size_t here = static_cast<std::size_t>(std::max<std::ptrdiff_t>(render_at(shift), 0));
+        if (here + kPeriodFrames <= a.size() && !same_frames(a, here, b, here, kPeriodFrames)) {
+            ++random;
+            continue;
+        }
+        std::size_t k = 0;
+        while (k + 1 < kPeriodFrames && here + k + 1 < a.size() && capture[at + k] == a[here + k]) ++k;
+        const lumo::Point live = capture[at + k];
+        const lumo::Point offline = here + k < a.size() ? a[here + k] : lumo::Point{0.0f, 0.0f};
+        std::printf("FAIL: capture frame %zu (show %.6f s) is (%.9g, %.9g), the render has (%.9g, %.9g)\n", at + k,
+                    static_cast<double>(here + k) / kRate, static_cast<double>(live.x), static_cast<double>(live.y),
+                    static_cast<double>(offline.x), static_cast<double>(offline.y));
+        std::printf("MATCHED %zu periods before it\n", matched);
+        return 1;
+    }
+    std::printf("MATCHED %zu periods (%.3f s) sample for sample, %zu periods (%.3f s) left to the random draws\n",
+                matched, static_cast<double>(matched * kPeriodFrames) / kRate, random,
+                static_cast<double>(random * kPeriodFrames) / kRate);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3 || argc > 4) {
-        std::fputs("usage: lumo-capture-check count|show-start|gaps FILE, or resume FILE CLIP\n", stderr);
+    if (argc < 3 || argc > 5) {
+        std::fputs("usage: lumo-capture-check count|show-start|gaps FILE, resume FILE CLIP, or match FILE A B\n",
+                   stderr);
         return 2;
     }
     const std::optional<lumo::PointList> capture = read_capture(argv[2]);
@@ -210,6 +307,15 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[1], "show-start") == 0) return show_start(*capture);
     if (std::strcmp(argv[1], "gaps") == 0) return gaps(*capture);
     if (std::strcmp(argv[1], "resume") == 0 && argc == 4) return resume(*capture, std::atoi(argv[3]));
+    if (std::strcmp(argv[1], "match") == 0 && argc == 5) {
+        const std::optional<lumo::PointList> a = read_float_wav(argv[3]);
+        const std::optional<lumo::PointList> b = read_float_wav(argv[4]);
+        if (!a || !b) {
+            std::fprintf(stderr, "cannot read %s or %s as a float WAV\n", argv[3], argv[4]);
+            return 2;
+        }
+        return match(*capture, *a, *b);
+    }
     std::fprintf(stderr, "unknown mode %s\n", argv[1]);
     return 2;
 }

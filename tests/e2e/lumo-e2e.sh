@@ -4,8 +4,8 @@
 #
 #   lumo-e2e.sh CASE LUMO [CHECKER]
 #
-# CASE: default | raspi | loopback | no-loopback | full-run | show-start | server-restart |
-#       stress
+# CASE: default | raspi | loopback | no-loopback | no-card | full-run | show-start |
+#       server-restart | stress
 set -euo pipefail
 
 case_name=$1
@@ -154,6 +154,17 @@ no-loopback)
   grep -q "Failed to find the Loopback device" "$work/lumo.err" || fail "no 'Failed to find the Loopback device' on stderr"
   [[ ! -s $work/lumo.out ]] || fail "standard output is not empty"
   echo "lumo loopback without the device: status 101"
+  ;;
+no-card)
+  # No card at all (alsa-lib's own configuration, a card that is not there): the one
+  # problem reaches the user once, in lumo's words, without alsa-lib's own lines.
+  status=0
+  ALSA_CONFIG_PATH=/usr/share/alsa/alsa.conf ALSA_CARD=lumo-no-such-card timeout 60 "$lumo" \
+    >"$work/lumo.out" 2>"$work/lumo.err" </dev/null || status=$?
+  ((status == 1)) || fail "exit status $status, expected 1"
+  [[ $(head -1 "$work/lumo.err") == "Error: "* ]] || fail "standard error does not begin with lumo's 'Error: '"
+  ! grep -q "^ALSA lib" "$work/lumo.err" || fail "alsa-lib printed its own lines"
+  echo "lumo without a card: status 1, $(wc -l <"$work/lumo.err") lines of lumo's own on stderr"
   ;;
 full-run)
   # The whole show, with the sound server taken away and back early on (see server_restart).
