@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <optional>
 #include <system_error>
+#if !defined(__wasi__)
 #include <thread>
+#endif
 #include <utility>
 
 #include "core/clock.hpp"
@@ -33,8 +35,6 @@ constexpr std::optional<Lowpass> kOpeningLowpass = Lowpass{0.0f, 6000.0f};
 
 // Every object figure holds each drawn point for two samples.
 constexpr unsigned kRepeat = 2;
-
-constexpr unsigned kMaxThreads = 4;
 
 // The order in which the workers take the figures up: the costliest first (as
 // prepare_once --by-figure counts them), so that the workers finish close together; the
@@ -83,6 +83,12 @@ static_assert(jobs_cover_every_figure());
 
 // Runs work(0) … work(count - 1), each once and taken up in that order, on `threads`
 // threads: the calling one and helpers that are joined before it returns.
+#if defined(__wasi__)
+// The page's WebAssembly build has no threads: the calling one does every job, in order.
+template <class Work> void run_on_threads(std::size_t count, unsigned, Work work) {
+    for (std::size_t i = 0; i < count; ++i) work(i);
+}
+#else
 template <class Work> void run_on_threads(std::size_t count, unsigned threads, Work work) {
     std::atomic<std::size_t> next{0};
     const auto take_up_work = [&] {
@@ -98,6 +104,7 @@ template <class Work> void run_on_threads(std::size_t count, unsigned threads, W
     }
     take_up_work();
 }
+#endif
 
 ChannelPair decode_clip(int number) {
     Result<ChannelPair> decoded = read_wav_channels(assets::clip(number));
@@ -199,7 +206,14 @@ ChannelPair make_closing_figure(const ChannelPair& long_hand, const ShowInputs& 
 
 }  // namespace detail
 
-unsigned preparation_threads() { return std::clamp(std::thread::hardware_concurrency(), 1u, kMaxThreads); }
+unsigned preparation_threads() {
+#if defined(__wasi__)
+    return 1;
+#else
+    constexpr unsigned kMaxThreads = 4;
+    return std::clamp(std::thread::hardware_concurrency(), 1u, kMaxThreads);
+#endif
+}
 
 PreparedShow prepare_show(RandomEngine& random, unsigned threads) {
     std::vector<RandomEngine> engines = detail::figure_engines(random);
