@@ -45,10 +45,14 @@ async function lumoShowModule(bytes, models) {
     bufferFrames: lumo.lumo_buffer_frames(),
     sampleRate: lumo.lumo_sample_rate(),
     showSeconds: lumo.lumo_show_seconds(),
-    // seed: [high, low], two 32-bit halves of lumo-render's --seed.
+    // seed: [high, low], two 32-bit halves of lumo-render's --seed.  Everything but the
+    // clips, which makeClip makes one at a time.
     prepare(seed) {
       if (lumo.lumo_prepare(seed[0] >>> 0, seed[1] >>> 0) !== 0) throw new Error("the module lacks a model");
     },
+    nextClip: () => lumo.lumo_next_clip(),  // 0: all made
+    makeClip: (number) => lumo.lumo_make_clip(number),
+    mixLimit: () => lumo.lumo_mix_limit(),  // frames the clips made so far allow
     // Figure 1 … 27 as --figures writes it: x, y interleaved (a copy).
     figure(number) {
       const at = lumo.lumo_figure(number);
@@ -65,7 +69,7 @@ async function lumoShowModule(bytes, models) {
 
 // The Worker: one message { module, models, seed, frames } starts it; it answers with
 // { prepared }, then { first, samples } stretch after stretch until `frames` frames are
-// mixed, or { error }.
+// mixed, making each clip when the mix reaches its first use, then { done }; or { error }.
 function lumoShowWorker() {
   self.onmessage = async (event) => {
     const { module, models, seed, frames } = event.data;
@@ -78,9 +82,15 @@ function lumoShowWorker() {
       // About a second a message, in whole buffers: the mix goes on across messages as one
       // run of buffers, the ones lumo-render --wav mixes.
       const stretch = show.bufferFrames * Math.ceil(show.sampleRate / show.bufferFrames);
-      for (let first = 0; first < frames; first += stretch) {
-        const samples = show.mix(Math.min(stretch, frames - first));
+      for (let first = 0; first < frames; ) {
+        const limit = Math.min(frames, show.mixLimit());
+        if (first >= limit) {
+          show.makeClip(show.nextClip());
+          continue;
+        }
+        const samples = show.mix(Math.min(stretch, limit - first));
         self.postMessage({ first, samples, memoryBytes: show.memoryBytes }, [samples.buffer]);
+        first += samples.length / 2;
       }
       self.postMessage({ done: { milliseconds: performance.now() - prepared } });
     } catch (error) {
