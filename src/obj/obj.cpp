@@ -1,6 +1,8 @@
 #include "obj/obj.hpp"
 
+#include <cerrno>
 #include <charconv>
+#include <cstdlib>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -70,6 +72,25 @@ struct Tokens {
     fatal_unwrap(detail);
 }
 
+// from_chars for float, which the WebAssembly build's libc++ lacks: there strtof, which
+// is correctly rounded too, reads the same decimal text (the callers validate or accept
+// only that).  Tokens are short, so the copy stays in the string's own storage.
+std::from_chars_result float_from_chars(const char* first, const char* last, float& value) {
+#if defined(__wasi__)
+    const std::string text(first, last);
+    char* end = nullptr;
+    errno = 0;
+    const float read = std::strtof(text.c_str(), &end);
+    const char* const stop = first + (end - text.c_str());
+    if (end == text.c_str()) return {first, std::errc::invalid_argument};
+    if (errno == ERANGE) return {stop, std::errc::result_out_of_range};
+    value = read;
+    return {stop, std::errc()};
+#else
+    return std::from_chars(first, last, value, std::chars_format::general);
+#endif
+}
+
 // A decimal float: optional sign, digits with an optional point (at least one digit in
 // all), optional exponent; or "inf", "infinity", "nan" in any letter case after the
 // optional sign.  Nothing else: no hex, no surrounding junk.  The value is correctly
@@ -83,7 +104,7 @@ float parse_float(std::string_view token) {
     if (is_digit(lead) || lead == '.') {
         float value = 0.0f;
         const char* const last = token.data() + token.size();
-        const auto [end, error] = std::from_chars(token.data(), last, value, std::chars_format::general);
+        const auto [end, error] = float_from_chars(token.data(), last, value);
         if (error == std::errc() && end == last) return value;
     }
     std::size_t i = 0;
@@ -147,8 +168,7 @@ float parse_float(std::string_view token) {
     // from_chars takes no leading '+'; the rest is the validated decimal form.
     const std::string_view number = token[0] == '+' ? token.substr(1) : token;
     float value = 0.0f;
-    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value,
-                                              std::chars_format::general);
+    const auto [end, error] = float_from_chars(number.data(), number.data() + number.size(), value);
     if (error == std::errc::result_out_of_range) {
         const bool too_large = seen_significant && first_significant + exponent > 0;
         value = too_large ? std::numeric_limits<float>::infinity() : 0.0f;

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstddef>
 #include <optional>
+#if !defined(__wasi__)
 #include <thread>
+#endif
 #include <utility>
 
 #include "core/clock.hpp"
@@ -48,8 +50,6 @@ struct ObjectFigure {
     std::int32_t face_every = 0;
 };
 using enum ObjMode;
-
-constexpr unsigned kMaxThreads = 4;
 
 // The order in which the workers take the figures up: the costliest first (as
 // prepare_once --by-figure counts them), so that the workers finish close together; the
@@ -208,7 +208,14 @@ ChannelPair make_closing_figure(const ChannelPair& long_hand, const ShowInputs& 
 
 }  // namespace detail
 
-unsigned preparation_threads() { return std::clamp(std::thread::hardware_concurrency(), 1u, kMaxThreads); }
+unsigned preparation_threads() {
+#if defined(__wasi__)
+    return 1;
+#else
+    constexpr unsigned kMaxThreads = 4;
+    return std::clamp(std::thread::hardware_concurrency(), 1u, kMaxThreads);
+#endif
+}
 
 PreparedShow prepare_show(RandomEngine& random, unsigned threads) {
     std::vector<RandomEngine> engines = detail::figure_engines(random);
