@@ -7,15 +7,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "app/render.hpp"
 #include "app/render_encoder.hpp"
 #include "app/render_files.hpp"
 #include "app/render_html.hpp"
 #include "app/render_options.hpp"
+#include "xydemo.hpp"
 
 namespace lumo {
 namespace {
@@ -59,6 +62,27 @@ TEST(RenderOptions, DefaultsAndEveryOption) {
     EXPECT_EQ(video.value().size, 600);
     EXPECT_EQ(video_frames(video.value()), 60 * 60);
     EXPECT_EQ(video_frames(parse({"--video", "v.mp4", "--seconds", "2"}).value()), 60);
+
+    // A file's look: each option lands in the scope's settings; the defaults are its own.
+    const Result<RenderOptions> look =
+        parse({"--video", "v.mp4", "--input", "a.wav", "--fps", "24", "--persistence", "50", "--intensity", "2",
+               "--focus", "3", "--colour", "amber", "--axes", "-y,x"});
+    ASSERT_TRUE(look.ok()) << look.error().report();
+    EXPECT_EQ(look.value().input, "a.wav");
+    const ScopeSettings settings = scope_settings(look.value(), 44100, 300);
+    EXPECT_EQ(settings.sample_rate, 44100);
+    EXPECT_EQ(settings.fps, 24);
+    EXPECT_EQ(settings.persistence, 0.05f);
+    EXPECT_EQ(settings.exposure, ScopeSettings{}.exposure * 2.0f);
+    EXPECT_EQ(settings.beam_sigma, ScopeSettings{}.beam_sigma * 3.0f);
+    EXPECT_EQ(settings.phosphor, ScopePhosphor::Amber);
+    EXPECT_TRUE(settings.swap_xy && settings.invert_x && !settings.invert_y);
+    const ScopeSettings plain_look = scope_settings(parse({"--scope", "o", "--at", "1"}).value(), 96000, 600);
+    auto fields = [](const ScopeSettings& s) {
+        return std::tuple(s.size, s.sample_rate, s.fps, s.persistence, s.exposure, s.beam_sigma, s.phosphor,
+                          s.swap_xy, s.invert_x, s.invert_y);
+    };
+    EXPECT_EQ(fields(plain_look), fields(ScopeSettings{}));
 }
 
 // The page decodes the show's sound from base64: every length of tail, and the two
@@ -99,7 +123,12 @@ TEST(RenderOptions, RefusesWhatItCannotDo) {
              {"--scope", "out", "--at", "1", "--size", "7"},
              {"--scope", "out", "--at", "1", "--size", "600px"},
              {"--video", "v.avi"},
-             {"--video", "v.mp4", "--fps", "25"},
+             {"--video", "v.mp4", "--fps", "7"},
+             {"--video", "v.mp4", "--colour", "p99"},
+             {"--video", "v.mp4", "--axes", "x,x"},
+             {"--video", "v.mp4", "--persistence", "-1"},
+             {"--scope-sheet", "s.png", "--every", "2"},
+             {"--wav", "a.wav", "--input", "a.wav"},
              {"--video", "v.mp4", "--size", "601"},
              {"--video", "v.mp4", "--from", "160"},
              {"--video", "v.mp4", "--at", "3"},
@@ -156,6 +185,48 @@ TEST_F(RenderFiles, UnusableDestinationsAreRefusedBeforePreparing) {
         EXPECT_EQ(error.find("preparing"), std::string::npos) << error;
     }
     EXPECT_EQ(entries(), 1u);  // only a-file: no probe is left behind
+}
+
+// A file lumo-render cannot show stops every mode that takes one before anything is made:
+// one sentence naming the file, status 1, no file or directory left.
+TEST_F(RenderFiles, RefusedInputsLeaveNothing) {
+    auto file = [&](const std::string& name, const std::vector<std::byte>& bytes) {
+        std::ofstream(directory_ / name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return (directory_ / name).string();
+    };
+    std::vector<std::byte> mono = xydemo::make_wav(44100, xydemo::Format::S16, 0.1);
+    mono[22] = std::byte{1};  // one channel
+    std::vector<std::byte> cut = xydemo::make_wav(48000, xydemo::Format::S24, 0.1);
+    cut.resize(cut.size() - 100);
+    const std::string inputs[] = {file("mono.wav", mono), file("cut.wav", cut),
+                                  file("slow.wav", xydemo::make_wav(22050, xydemo::Format::F32, 0.1)),
+                                  file("text.wav", {std::byte{'h'}, std::byte{'i'}}), (directory_ / "none.wav").string()};
+    const std::size_t before = entries();
+    struct Case {
+        std::string input;
+        std::vector<std::string> args;
+        std::string expected;
+    };
+    for (const Case& c : std::vector<Case>{
+             {inputs[0], {"--scope", (directory_ / "frames").string(), "--at", "1"}, " is mono: lumo-render shows stereo"},
+             {inputs[1], {"--video", (directory_ / "v.mkv").string()}, " is truncated: its header promises 28800 bytes"},
+             {inputs[2], {"--video", (directory_ / "v.mp4").string(), "--fps", "60"},
+              ": the scope's frame rate must divide the sample rate, 22050 Hz"},
+             {inputs[3], {"--scope-sheet", (directory_ / "sheet.png").string()}, " is not a RIFF/WAVE file (too short)"},
+             {inputs[4], {"--scope-sheet", (directory_ / "sheet.png").string()}, ": No such file or directory"},
+         }) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--input", c.input});
+        testing::internal::CaptureStderr();
+        const int status = run_render(args);
+        const std::string error = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status, 1) << c.input;
+        EXPECT_EQ(error.find("Error: "), 0u) << error;
+        EXPECT_NE(error.find(c.input + c.expected), std::string::npos) << error;
+        EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
+        EXPECT_EQ(entries(), before) << error;
+    }
 }
 
 TEST_F(RenderFiles, AFileIsCompleteUnderItsNameOrAbsent) {

@@ -2,6 +2,8 @@
 // pass-through, the stereo rule, and damaged files that must never crash it.
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <bit>
@@ -289,6 +291,91 @@ TEST(ReadWav, DamagedFilesNeverCrash) {
         if (result.ok()) {
             EXPECT_LE(result.value().size(), broken.size());
         }
+    }
+}
+
+// A file's bytes as an open descriptor, without a file system.
+Result<WavStream> stream_of(const std::vector<std::byte>& file, const std::string& name = "song.wav") {
+    const int descriptor = memfd_create("wav", MFD_CLOEXEC);
+    EXPECT_GE(descriptor, 0);
+    EXPECT_EQ(write(descriptor, file.data(), file.size()), static_cast<ssize_t>(file.size()));
+    return WavStream::from_descriptor(descriptor, name);
+}
+
+// Whatever the width, coding and rate, a stream gives the samples read_wav_channels gives
+// for the same bytes, in any window, silence around them.
+TEST(WavStream, ReadsWhatTheDecoderReadsInAnyWindow) {
+    std::vector<std::int64_t> samples;
+    for (int i = 0; i < 2 * 300; ++i) samples.push_back((i * 2654435761u) >> 3);
+    for (const WavShape shape : {WavShape{.rate = 22050}, WavShape{.rate = 44100, .bits = 24},
+                                 WavShape{.tag = Tag::Extensible, .rate = 48000, .bits = 32, .info_list = true},
+                                 WavShape{.tag = Tag::Float, .rate = 192000, .bits = 64},
+                                 WavShape{.tag = Tag::Float, .rate = 384000, .bits = 32}}) {
+        // Raw integers as floats are mostly finite numbers too.
+        const std::vector<std::byte> file = make_wav(shape, samples_le(samples, shape.bits / 8));
+        const ChannelPair want = read_wav_channels(file).value();
+        Result<WavStream> stream = stream_of(file);
+        ASSERT_TRUE(stream.ok()) << stream.error().message();
+        EXPECT_EQ(stream.value().sample_rate(), shape.rate);
+        ASSERT_EQ(stream.value().frames(), 300);
+        for (const auto& [first, count] : {std::pair{0, 300}, {-7, 20}, {290, 25}, {-400, 900}, {5000, 3}}) {
+            std::vector<float> got(2 * static_cast<std::size_t>(count), 1.0f);
+            ASSERT_TRUE(stream.value().read(first, got).ok());
+            for (int i = 0; i < count; ++i) {
+                const int frame = first + i;
+                const bool inside = frame >= 0 && frame < 300;
+                const Point expected = inside ? want[static_cast<std::size_t>(frame)] : Point{0.0f, 0.0f};
+                ASSERT_EQ(std::bit_cast<std::uint32_t>(got[2 * static_cast<std::size_t>(i)]), std::bit_cast<std::uint32_t>(expected.x));
+                ASSERT_EQ(std::bit_cast<std::uint32_t>(got[2 * static_cast<std::size_t>(i) + 1]), std::bit_cast<std::uint32_t>(expected.y));
+            }
+        }
+    }
+}
+
+// Each file a user may bring that lumo-render must not show: one sentence naming it.
+TEST(WavStream, RefusesWithOneSentenceNamingTheFile) {
+    const std::vector<std::byte> good = make_wav({}, samples_le({1, 2, 3, 4}, 2));
+    auto patched = [&](std::size_t at, std::uint64_t value, int bytes) {
+        std::vector<std::byte> file = good;
+        for (int i = 0; i < bytes; ++i) file[at + static_cast<std::size_t>(i)] = static_cast<std::byte>(value >> (8 * i));
+        return file;
+    };
+    const std::vector<std::byte> truncated(good.begin(), good.end() - 1);
+    struct Case {
+        std::vector<std::byte> file;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{}, "song.wav is not a RIFF/WAVE file (too short)"},
+        {encode_with_libsndfile(SF_FORMAT_FLAC | SF_FORMAT_PCM_16), "song.wav is not a RIFF/WAVE file"},
+        {make_wav({.channels = 1}, samples_le({1, 2}, 2)), "song.wav is mono: lumo-render shows stereo files (left X, right Y)"},
+        {make_wav({.channels = 6}, samples_le({1, 2, 3, 4, 5, 6}, 2)),
+         "song.wav has 6 channels: lumo-render shows stereo files (left X, right Y)"},
+        {encode_with_libsndfile(SF_FORMAT_WAV | SF_FORMAT_IMA_ADPCM), "song.wav is not integer PCM or IEEE float (format 0x0011)"},
+        {make_wav({.tag = Tag::Float, .bits = 16}, samples_le({1, 2}, 2)),
+         "song.wav has 16-bit float samples: lumo-render reads integers of 8 to 32 bits and floats of 32 or 64"},
+        {make_wav({.rate = 8000}, samples_le({1, 2}, 2)), "song.wav is at 8000 Hz: lumo-render reads 22050 to 384000 Hz"},
+        {truncated, "song.wav is truncated: its header promises 8 bytes of samples, the file holds 7"},
+        {patched(40, 0xFFFFFFFF, 4), "song.wav is truncated: its header promises 4294967295 bytes of samples, the file holds 8"},
+        {patched(32, 6, 2), "song.wav has a header that contradicts itself: 6 bytes a frame for two 16-bit samples"},
+        {patched(28, 1000, 4),
+         "song.wav has a header that contradicts itself: its byte rate is not 96000 frames of 4 bytes"},
+        {patched(16, 12, 4), "song.wav is truncated: a chunk runs past the end of the file"},
+        {patched(12, 0x786D6620, 4), "song.wav has no fmt chunk"},
+        {make_wav({}, samples_le({1, 2, 3}, 2)),
+         "song.wav has a header that contradicts itself: its 6 bytes of samples are not whole frames of 4 bytes"},
+        {make_wav({}, {}), "song.wav holds no sound (its data chunk is empty)"},
+    };
+    for (const Case& c : cases) {
+        const Result<WavStream> stream = stream_of(c.file);
+        ASSERT_FALSE(stream.ok()) << c.message;
+        EXPECT_EQ(stream.error().report(), c.message);
+    }
+    EXPECT_EQ(WavStream::open("/nonexistent/song.wav").error().report(),
+              "cannot open /nonexistent/song.wav: No such file or directory");
+    // Every shorter prefix of a good file is refused.
+    for (std::size_t length = 0; length < good.size(); ++length) {
+        EXPECT_FALSE(stream_of({good.begin(), good.begin() + static_cast<std::ptrdiff_t>(length)}).ok()) << length;
     }
 }
 

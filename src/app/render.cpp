@@ -35,6 +35,17 @@ Status check_destination(const RenderOptions& options) {
     return {};
 }
 
+// A user's own file: nothing of the show is prepared.
+Status write_input_output(WavStream& input, const RenderOptions& options) {
+    switch (options.mode) {
+        case RenderMode::Scope: return write_input_scope_frames(input, options);
+        case RenderMode::ScopeSheet: return write_input_sheet(input, options);
+        case RenderMode::Video: return write_input_video(input, options);
+        default: break;
+    }
+    return Error("--input goes with --scope, --scope-sheet and --video");
+}
+
 Status write_output(PreparedShow show, const RenderOptions& options) {
     switch (options.mode) {
         case RenderMode::Wav: return write_wav(std::move(show), options);
@@ -64,6 +75,14 @@ int run_render(std::span<const std::string> args) {
     if (!parsed) return fail(parsed.error());
     const RenderOptions& options = parsed.value();
     remove_temporaries_on_interrupt();
+    if (!options.input.empty()) {
+        // The file is read before anything is made, so a file it cannot show leaves nothing.
+        Result<WavStream> input = WavStream::open(options.input);
+        if (!input) return fail(input.error());
+        if (Status ready = check_destination(options); !ready) return fail(ready.error());
+        if (Status done = write_input_output(input.value(), options); !done) return fail(done.error());
+        return 0;
+    }
     if (Status ready = check_destination(options); !ready) return fail(ready.error());
     std::fprintf(stderr, "lumo-render: preparing the show\n");
     // With a seed, the random draws (the blocks' speeds, the order of outline edges) are

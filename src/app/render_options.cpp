@@ -23,7 +23,22 @@ std::string render_usage() {
         text += text.empty() ? "usage: lumo-render " : "\n       lumo-render ";
         text += mode.usage;
     }
+    text += "\n";
+    text += kRenderLookUsage;
     return text;
+}
+
+ScopeSettings scope_settings(const RenderOptions& options, int sample_rate, int size) {
+    ScopeSettings settings{.size = size, .sample_rate = sample_rate, .fps = options.fps};
+    if (options.persistence) settings.persistence = *options.persistence;
+    // Multiplied only when asked, so that the defaults stay the scope's own numbers.
+    if (options.intensity != 1.0f) settings.exposure = settings.exposure * options.intensity;
+    if (options.focus != 1.0f) settings.beam_sigma = settings.beam_sigma * options.focus;
+    settings.phosphor = options.phosphor;
+    settings.swap_xy = options.swap_xy;
+    settings.invert_x = options.invert_x;
+    settings.invert_y = options.invert_y;
+    return settings;
 }
 
 namespace {
@@ -55,6 +70,39 @@ constexpr unsigned modes(std::initializer_list<RenderMode> list) {
 }
 
 constexpr unsigned kEveryMode = ~0u;
+constexpr unsigned kScopeModes = modes({RenderMode::Scope, RenderMode::ScopeSheet, RenderMode::Video});
+
+// A number from lo to hi, or the usage error that says what `flag` takes.
+template <class Number>
+Result<Number> parse_within(std::string_view flag, const std::string& value, Number lo, Number hi, const char* what) {
+    const auto number = parse_number<Number>(value);
+    if (!number || !(*number >= lo) || !(*number <= hi)) {
+        return usage_error(std::string(flag) + " takes " + what + ", not \"" + value + "\"");
+    }
+    return *number;
+}
+
+// "-y,x": which channel goes across and which up, each maybe turned over.
+bool read_axes(RenderOptions& options, const std::string& value) {
+    const std::size_t comma = value.find(',');
+    if (comma == std::string::npos) return false;
+    const std::string across = value.substr(0, comma), up = value.substr(comma + 1);
+    auto letter = [](const std::string& axis) { return axis.empty() ? '?' : axis.back(); };
+    auto turned = [](const std::string& axis) { return axis.size() == 2 && axis[0] == '-'; };
+    for (const std::string& axis : {across, up}) {
+        if (axis.size() > 2 || (axis.size() == 2 && axis[0] != '-')) return false;
+    }
+    if (letter(across) == 'x' && letter(up) == 'y') {
+        options.swap_xy = false;
+    } else if (letter(across) == 'y' && letter(up) == 'x') {
+        options.swap_xy = true;
+    } else {
+        return false;
+    }
+    options.invert_x = turned(across);
+    options.invert_y = turned(up);
+    return true;
+}
 
 // Each option that takes a value: its flag, the modes it means something to, and how the
 // value goes into the record.
@@ -111,6 +159,59 @@ constexpr ValueOption kValueOptions[] = {
              start = comma + 1;
          }
      }},
+    {"--input", kScopeModes,
+     [](RenderOptions& options, const std::string& value) -> Status {
+         options.input = value;
+         return {};
+     }},
+    {"--every", modes({RenderMode::ScopeSheet}),
+     [](RenderOptions& options, const std::string& value) -> Status {
+         const Result<double> every = parse_within("--every", value, 0.001, 3600.0, "seconds from 0.001 to 3600");
+         if (!every) return every.error();
+         options.every = every.value();
+         return {};
+     }},
+    {"--persistence", kScopeModes,
+     [](RenderOptions& options, const std::string& value) -> Status {
+         const Result<double> ms = parse_within("--persistence", value, 0.0, 60000.0, "milliseconds from 0 to 60000");
+         if (!ms) return ms.error();
+         options.persistence = static_cast<float>(ms.value() / 1000.0);
+         return {};
+     }},
+    {"--intensity", kScopeModes,
+     [](RenderOptions& options, const std::string& value) -> Status {
+         const Result<float> x = parse_within("--intensity", value, 0.001f, 1000.0f, "a factor from 0.001 to 1000");
+         if (!x) return x.error();
+         options.intensity = x.value();
+         return {};
+     }},
+    {"--focus", kScopeModes,
+     [](RenderOptions& options, const std::string& value) -> Status {
+         const Result<float> w = parse_within("--focus", value, 0.1f, 20.0f, "a spot width from 0.1 to 20 (1: sharp)");
+         if (!w) return w.error();
+         options.focus = w.value();
+         return {};
+     }},
+    {"--colour", kScopeModes,
+     [](RenderOptions& options, const std::string& value) -> Status {
+         constexpr std::pair<std::string_view, ScopePhosphor> kNames[] = {
+             {"p31", ScopePhosphor::P31}, {"p7", ScopePhosphor::P7}, {"amber", ScopePhosphor::Amber}};
+         for (const auto& [name, phosphor] : kNames) {
+             if (value == name) {
+                 options.phosphor = phosphor;
+                 return {};
+             }
+         }
+         return usage_error("--colour takes p31, p7 or amber, not \"" + value + "\"");
+     }},
+    {"--axes", kScopeModes,
+     [](RenderOptions& options, const std::string& value) -> Status {
+         if (!read_axes(options, value)) {
+             return usage_error("--axes takes the channels across and up, x,y or y,x, either with a - to turn it "
+                                "over (-x,y), not \"" + value + "\"");
+         }
+         return {};
+     }},
     {"--size", modes({RenderMode::Scope, RenderMode::Video}),
      [](RenderOptions& options, const std::string& value) -> Status {
          const auto size = parse_number<int>(value);
@@ -128,8 +229,9 @@ constexpr ValueOption kValueOptions[] = {
      }},
     {"--fps", modes({RenderMode::Video}),
      [](RenderOptions& options, const std::string& value) -> Status {
-         if (value != "30" && value != "60") return usage_error("--fps takes 30 or 60, not \"" + value + "\"");
-         options.fps = value == "30" ? 30 : 60;
+         const Result<int> fps = parse_within("--fps", value, 1, 240, "frames per second from 1 to 240");
+         if (!fps) return fps.error();
+         options.fps = fps.value();
          return {};
      }},
 };
@@ -147,15 +249,24 @@ Status check_mode_needs(const RenderOptions& options, const std::vector<const Va
             if (options.at.empty()) return usage_error("--scope needs the times to show: --at T[,T…]");
             break;
         case RenderMode::Video:
+            // A file's rate is known once it is opened; the show's is 96000 Hz.
+            if (options.input.empty()) {
+                if (Status fits = check_scope_settings({.fps = options.fps}); !fits) {
+                    return usage_error(fits.error().message());
+                }
+            }
             if (!options.path.ends_with(".mp4") && !options.path.ends_with(".mkv")) {
                 return usage_error("--video writes a .mp4 or a .mkv file, not \"" + options.path + "\"");
             }
             // H.264 in 4:2:0 keeps colour for pairs of pixels.
             if (options.size % 2 != 0) return usage_error("--video needs an even --size");
-            if (video_frames(options) < 1) return usage_error("--video has less than one frame to show");
+            if (options.input.empty() && video_frames(options) < 1) {
+                return usage_error("--video has less than one frame to show");
+            }
             break;
         default: break;
     }
+    if (options.every > 0.0 && options.input.empty()) return usage_error("--every goes with --input");
     return {};
 }
 
@@ -172,8 +283,8 @@ std::string mode_flags() {
 
 double wav_seconds(const RenderOptions& options) { return options.seconds.value_or(double{kShowSeconds}); }
 
-std::int64_t video_frames(const RenderOptions& options) {
-    const double seconds = options.seconds.value_or(std::max(0.0, double{kShowSeconds} - options.from));
+std::int64_t video_frames(const RenderOptions& options, double length) {
+    const double seconds = options.seconds.value_or(std::max(0.0, length - options.from));
     return std::llround(seconds * options.fps);
 }
 

@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "core/error.hpp"
+#include "show/score.hpp"
+#include "scope/scope.hpp"
 
 namespace lumo {
 
@@ -34,10 +36,12 @@ inline constexpr RenderModeInfo kRenderModes[] = {
      "--wav FILE [--seconds S] [--buffer FRAMES] [--format s16|f32] [--seed N]"},
     {RenderMode::Figures, "--figures", RenderTarget::Directory, "--figures DIR [--seed N]"},
     {RenderMode::Pictures, "--png", RenderTarget::Directory, "--png DIR [--seed N]"},
-    {RenderMode::Scope, "--scope", RenderTarget::Directory, "--scope DIR --at T[,T…] [--size PX] [--seed N]"},
-    {RenderMode::ScopeSheet, "--scope-sheet", RenderTarget::File, "--scope-sheet FILE.png [--seed N]"},
+    {RenderMode::Scope, "--scope", RenderTarget::Directory,
+     "--scope DIR --at T[,T…] [--input FILE.wav] [--size PX] [LOOK] [--seed N]"},
+    {RenderMode::ScopeSheet, "--scope-sheet", RenderTarget::File,
+     "--scope-sheet FILE.png [--input FILE.wav [--every S]] [LOOK] [--seed N]"},
     {RenderMode::Video, "--video", RenderTarget::File,
-     "--video FILE.mp4|FILE.mkv [--from S] [--seconds S] [--fps 30|60] [--size PX] [--seed N]"},
+     "--video FILE.mp4|FILE.mkv [--input FILE.wav] [--from S] [--seconds S] [--fps N] [--size PX] [LOOK] [--seed N]"},
     {RenderMode::Html, "--html", RenderTarget::Directory, "--html DIR [--seconds S] [--seed N]"},
 };
 
@@ -51,6 +55,10 @@ enum class RenderFormat { S16, F32 };
 // so the chunking is part of the output.  The pictures and videos use it too, so they
 // show what --wav writes.
 inline constexpr std::uint32_t kRenderBufferFrames = 2400;
+
+// The scope's look (LOOK in the usage), the same for the show and a file.
+inline constexpr std::string_view kRenderLookUsage =
+    "LOOK: [--persistence MS] [--intensity X] [--focus W] [--colour p31|p7|amber] [--axes x,y|y,x|-x,y|x,-y|…]";
 
 struct RenderOptions {
     RenderMode mode = RenderMode::Wav;
@@ -68,13 +76,26 @@ struct RenderOptions {
     // --video
     double from = 0.0;
     int fps = 30;
+    // --scope, --scope-sheet, --video: a stereo WAV file shown instead of the show
+    std::string input;
+    double every = 0.0;                  // --scope-sheet --input: seconds apart (0: twelve, evenly)
+    // The look.  Absent or 1: the scope's own defaults.
+    std::optional<float> persistence;    // seconds (--persistence is in milliseconds)
+    float intensity = 1.0f;              // times the default exposure
+    float focus = 1.0f;                  // times the default spot width
+    ScopePhosphor phosphor = ScopePhosphor::P31;
+    bool swap_xy = false, invert_x = false, invert_y = false;
 };
+
+// The scope's settings for `options` at `sample_rate`, `size` pixels a side.
+ScopeSettings scope_settings(const RenderOptions& options, int sample_rate, int size);
 
 // How long --wav plays: --seconds, or the whole show.
 double wav_seconds(const RenderOptions& options);
 
-// The frames --video makes: --seconds (or the rest of the show after --from) at --fps.
-std::int64_t video_frames(const RenderOptions& options);
+// The frames --video makes: --seconds (or the rest of the show, or of a file `length`
+// seconds long, after --from) at --fps.
+std::int64_t video_frames(const RenderOptions& options, double length = kShowSeconds);
 
 // Reads lumo-render's arguments (without the program name).  Every refusal is a usage
 // error: its report ends with the usage text.

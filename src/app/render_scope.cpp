@@ -34,8 +34,38 @@ std::string scope_frame_name(double seconds) {
     return name;
 }
 
+Result<RgbImage> render_input_frame(WavStream& input, double seconds, const ScopeSettings& settings) {
+    const std::int64_t end = scope_sample_at(seconds, settings.sample_rate);
+    const std::int64_t reads_before =
+        (scope_lead_in_frames(settings) + 1) * scope_frame_samples(settings) + kScopeFilterLobes;
+    std::vector<float> window(static_cast<std::size_t>(reads_before + kScopeFilterLobes) * kChannels);
+    if (Status read = input.read(end - reads_before, window); !read) return read.error();
+    return render_scope_frame({window, end - reads_before}, end, settings);
+}
+
+Result<ScopeSettings> input_scope_settings(const WavStream& input, const RenderOptions& options, int size) {
+    const ScopeSettings settings = scope_settings(options, input.sample_rate(), size);
+    if (Status fits = check_scope_settings(settings); !fits) return Error(input.name() + ": " + fits.error().message());
+    return settings;
+}
+
+Status write_input_scope_frames(WavStream& input, const RenderOptions& options) {
+    const Result<ScopeSettings> settings = input_scope_settings(input, options, options.size);
+    if (!settings) return settings.error();
+    for (const double seconds : options.at) {
+        const Result<RgbImage> frame = render_input_frame(input, seconds, settings.value());
+        if (!frame) return frame.error();
+        const std::string name = scope_frame_name(seconds);
+        std::fprintf(stderr, "lumo-render: %s\n", name.c_str());
+        if (Status written = write_picture(frame.value(), (std::filesystem::path(options.path) / name).string()); !written) {
+            return written;
+        }
+    }
+    return {};
+}
+
 Status write_scope_frames(PreparedShow show, const RenderOptions& options) {
-    const ScopeSettings settings{.size = options.size};
+    const ScopeSettings settings = scope_settings(options, kScopeSampleRate, options.size);
     std::vector<std::int64_t> ends;
     for (const double seconds : options.at) ends.push_back(scope_sample_at(seconds));
     OfflineMix mix = make_offline_mix(std::move(show));

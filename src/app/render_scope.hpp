@@ -1,5 +1,5 @@
-// lumo-render --scope: the show as an analogue scope in XY mode shows it (src/scope/ is the
-// model), one picture per instant asked for.
+// lumo-render --scope: the show, or a user's stereo WAV file (--input), as an analogue
+// scope in XY mode shows it (src/scope/ is the model), one picture per instant asked for.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +14,7 @@
 #include "image/image.hpp"
 #include "scope/scope.hpp"
 #include "show/prepare.hpp"
+#include "wave/wav.hpp"
 
 namespace lumo {
 
@@ -30,5 +31,16 @@ std::string scope_frame_name(double seconds);
 // One PNG for each time of options.at in the directory options.path, the frames of the
 // whole show's mix at options.size pixels.
 Status write_scope_frames(PreparedShow show, const RenderOptions& options);
+
+// The frame of `input` that ends at `seconds` into it, at the settings' rate (the file's,
+// from input_scope_settings): only the stretch the frame reads is read from disk.
+Result<RgbImage> render_input_frame(WavStream& input, double seconds, const ScopeSettings& settings);
+
+// The settings for `input`, or the error that names the file when its rate does not fit
+// them (a frame rate that does not divide it).
+Result<ScopeSettings> input_scope_settings(const WavStream& input, const RenderOptions& options, int size);
+
+// write_scope_frames for a file: options.at are its times.
+Status write_input_scope_frames(WavStream& input, const RenderOptions& options);
 
 }  // namespace lumo

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "app/render_files.hpp"
@@ -67,8 +68,7 @@ std::string row_label(Figure figure) {
 // Draws the frames of one mix at the rows' instants into the sheet, the mix's or the
 // figures' own column of each pair.
 Status draw_frames(RgbImage& sheet, OfflineMix& mix, const std::vector<SheetRow>& rows,
-                   const std::vector<std::size_t>& row_indices, bool alone) {
-    const ScopeSettings settings{.size = kPanel};
+                   const std::vector<std::size_t>& row_indices, bool alone, const ScopeSettings& settings) {
     std::vector<std::int64_t> ends;
     std::vector<std::pair<std::size_t, int>> places;  // (row, instant) of each frame
     for (const std::size_t r : row_indices) {
@@ -118,6 +118,7 @@ std::vector<double> sheet_instants(Figure figure) {
 }
 
 Status write_scope_sheet(PreparedShow show, const RenderOptions& options) {
+    const ScopeSettings settings = scope_settings(options, kScopeSampleRate, kPanel);
     std::vector<SheetRow> rows;
     for (const FigureEntry& entry : kFigures) {
         if (std::vector<double> instants = sheet_instants(entry.figure); !instants.empty()) {
@@ -148,14 +149,65 @@ Status write_scope_sheet(PreparedShow show, const RenderOptions& options) {
         std::fprintf(stderr, "\rlumo-render: figure %d alone   ", figure_number(rows[r].figure));
         set_progress_line_open(true);
         OfflineMix alone = make_offline_mix_alone(show, rows[r].figure);
-        if (Status drawn = draw_frames(sheet, alone, rows, {r}, true); !drawn) return drawn;
+        if (Status drawn = draw_frames(sheet, alone, rows, {r}, true, settings); !drawn) return drawn;
     }
     std::fprintf(stderr, "\rlumo-render: the mix          \n");
     set_progress_line_open(false);
     std::vector<std::size_t> every_row(rows.size());
     for (std::size_t r = 0; r < rows.size(); ++r) every_row[r] = r;
     OfflineMix mix = make_offline_mix(std::move(show));
-    if (Status drawn = draw_frames(sheet, mix, rows, every_row, false); !drawn) return drawn;
+    if (Status drawn = draw_frames(sheet, mix, rows, every_row, false, settings); !drawn) return drawn;
+    return write_picture(sheet, options.path);
+}
+
+Result<std::vector<double>> input_sheet_instants(double length, double every) {
+    std::vector<double> instants;
+    if (every <= 0.0) {
+        constexpr int kParts = 12;
+        for (int i = 0; i < kParts; ++i) instants.push_back(std::round(length * (2 * i + 1) / (2 * kParts) * 1000.0) / 1000.0);
+        return instants;
+    }
+    const double count = std::floor(length / every + 1e-9);
+    if (count < 1.0) return Error("--every " + seconds_text(every) + " s is longer than the file");
+    if (count > static_cast<double>(kInputSheetMost)) {
+        return Error("--every " + seconds_text(every) + " s makes " + std::to_string(static_cast<long long>(count)) +
+                     " frames; a sheet holds at most " + std::to_string(kInputSheetMost));
+    }
+    for (int i = 1; i <= static_cast<int>(count); ++i) instants.push_back(std::round(every * i * 1000.0) / 1000.0);
+    return instants;
+}
+
+Status write_input_sheet(WavStream& input, const RenderOptions& options) {
+    const double length = static_cast<double>(input.frames()) / input.sample_rate();
+    const Result<std::vector<double>> found = input_sheet_instants(length, options.every);
+    if (!found) return Error(input.name() + ": " + found.error().message());
+    const std::vector<double>& instants = found.value();
+    const Result<ScopeSettings> settings = input_scope_settings(input, options, kPanel);
+    if (!settings) return settings.error();
+
+    constexpr int kColumns = 6, kCell = kPanel + kInstantGap;
+    const int columns = std::min<int>(kColumns, static_cast<int>(instants.size()));
+    const int rows = (static_cast<int>(instants.size()) + kColumns - 1) / kColumns;
+    constexpr int kRow = kPanel + kCaption + kRowGap;
+    RgbImage sheet(2 * kMargin + columns * kCell - kInstantGap, kTitle + rows * kRow);
+    char title[160];
+    std::snprintf(title, sizeof title, "%s on a scope: %d Hz, %.3f s", std::filesystem::path(input.name()).filename().c_str(),
+                  input.sample_rate(), length);
+    draw_text(sheet, kMargin, 8, title);
+    for (std::size_t i = 0; i < instants.size(); ++i) {
+        const int left = kMargin + static_cast<int>(i % kColumns) * kCell;
+        const int top = kTitle + static_cast<int>(i / kColumns) * kRow;
+        std::fprintf(stderr, "\rlumo-render: %s   ", seconds_text(instants[i]).c_str());
+        set_progress_line_open(true);
+        const Result<RgbImage> frame =
+            render_input_frame(input, instants[i], settings.value());
+        if (!frame) return frame.error();
+        paste(sheet, frame.value(), left, top);
+        outline(sheet, left, top, kPanel);
+        draw_text(sheet, left, top + kPanel + 3, seconds_text(instants[i]) + " s", 160);
+    }
+    std::fputc('\n', stderr);
+    set_progress_line_open(false);
     return write_picture(sheet, options.path);
 }
 

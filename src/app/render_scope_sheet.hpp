@@ -10,6 +10,7 @@
 #include "core/error.hpp"
 #include "show/catalogue.hpp"
 #include "show/prepare.hpp"
+#include "wave/wav.hpp"
 
 namespace lumo {
 
@@ -20,5 +21,14 @@ std::vector<double> sheet_instants(Figure figure);
 
 // The sheet as a PNG at options.path.
 Status write_scope_sheet(PreparedShow show, const RenderOptions& options);
+
+// The instants (seconds, to the millisecond) a sheet of a file `length` seconds long shows:
+// every `every` seconds from `every` on, or with `every` 0 the middles of twelve equal
+// parts.  At most kInputSheetMost; more is an error.
+inline constexpr std::size_t kInputSheetMost = 240;
+Result<std::vector<double>> input_sheet_instants(double length, double every);
+
+// A sheet of `input`: its frames at evenly spaced instants, six to a row, each with its time.
+Status write_input_sheet(WavStream& input, const RenderOptions& options);
 
 }  // namespace lumo

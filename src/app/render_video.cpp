@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 #include "app/render_encoder.hpp"
 #include "app/render_files.hpp"
@@ -33,17 +34,23 @@ struct VideoSpan {
     std::int64_t sound_end;    // and ends with the time the last frame is shown
 };
 
-VideoSpan video_span(const RenderOptions& options) {
+// `length`: the seconds of sound there are (the show's, or the file's).
+VideoSpan video_span(const RenderOptions& options, int sample_rate, double length) {
     VideoSpan span;
-    span.settings = {.size = options.size, .fps = options.fps};
+    span.settings = scope_settings(options, sample_rate, options.size);
     span.frame_samples = scope_frame_samples(span.settings);
-    span.frames = video_frames(options);
-    span.from = scope_sample_at(options.from);
+    span.frames = video_frames(options, length);
+    span.from = scope_sample_at(options.from, sample_rate);
     span.sound_first = span.from - (scope_lead_in_frames(span.settings) + 1) * span.frame_samples - kScopeFilterLobes;
     span.sound_end = span.from + span.frames * span.frame_samples;
-    static_assert(kScopeFilterLobes < 96000 / 60, "the last frame's filter context is in the sound");
+    // The last frame's filter context is in the sound: a frame is at least 8000 / 240
+    // samples long.
+    static_assert(kScopeFilterLobes < kScopeLowestRate / 240);
     return span;
 }
+
+// Fills `interleaved` with the frames from `first` on.
+using SoundSource = std::function<Status(std::int64_t first, std::span<float> interleaved)>;
 
 class Progress {
 public:
@@ -65,21 +72,30 @@ private:
     std::chrono::steady_clock::time_point start_;
 };
 
-// The show's samples from span.sound_first to span.sound_end into `sound` (just made, so
-// written from its start on), silence before the show starts.
-Status write_sound(OfflineMix& mix, int sound, const VideoSpan& span) {
-    constexpr std::int64_t kPiece = 65536;  // frames
-    MixWindow window{{}, 0};
-    std::vector<float> piece;
-    for (std::int64_t first = span.sound_first; first < span.sound_end; first += kPiece) {
-        const std::int64_t end = std::min(first + kPiece, span.sound_end);
+// The show's samples, silence before the show starts.
+SoundSource show_sound(OfflineMix& mix, MixWindow& window) {
+    return [&mix, &window](std::int64_t first, std::span<float> piece) -> Status {
+        const std::int64_t end = first + static_cast<std::int64_t>(piece.size() / kChannels);
         mix_until(mix, window, first, end);
-        piece.assign(static_cast<std::size_t>(end - first) * kChannels, 0.0f);
+        std::fill(piece.begin(), piece.end(), 0.0f);
         const std::int64_t from = std::max(first, window.first);
         if (from < end) {
             std::copy_n(window.interleaved.begin() + static_cast<std::ptrdiff_t>((from - window.first) * kChannels),
                         (end - from) * kChannels, piece.begin() + static_cast<std::ptrdiff_t>((from - first) * kChannels));
         }
+        return {};
+    };
+}
+
+// The samples from span.sound_first to span.sound_end into `sound` (just made, so written
+// from its start on), a piece at a time.
+Status write_sound(const SoundSource& source, int sound, const VideoSpan& span) {
+    constexpr std::int64_t kPiece = 65536;  // frames
+    std::vector<float> piece;
+    for (std::int64_t first = span.sound_first; first < span.sound_end; first += kPiece) {
+        const std::int64_t end = std::min(first + kPiece, span.sound_end);
+        piece.resize(static_cast<std::size_t>(end - first) * kChannels);
+        if (Status filled = source(first, piece); !filled) return filled;
         const int error = write_fully(sound, {reinterpret_cast<const unsigned char*>(piece.data()),
                                               piece.size() * sizeof(float)});
         if (error != 0) return Error(std::string("cannot write the sound's scratch file: ") + std::strerror(error));
@@ -127,19 +143,20 @@ Status write_frames(const EncoderProcess& encoder, int sound, const VideoSpan& s
 
 }  // namespace
 
-std::vector<std::string> video_encoder_arguments(const RenderOptions& options, const std::string& output) {
+std::vector<std::string> video_encoder_arguments(const RenderOptions& options, const std::string& output,
+                                                 int sample_rate) {
     const std::string size = std::to_string(options.size) + "x" + std::to_string(options.size);
     std::vector<std::string> arguments = {
         "-hide_banner", "-nostdin", "-loglevel", "error", "-nostats",
         // The pictures on standard input, the sound on descriptor 3.
         "-f", "rawvideo", "-pix_fmt", "rgb24", "-s", size, "-r", std::to_string(options.fps), "-i", "pipe:0",
-        "-f", "f32le", "-ar", std::to_string(kSampleRate), "-ac", "2", "-i", "pipe:3",
+        "-f", "f32le", "-ar", std::to_string(sample_rate), "-ac", "2", "-i", "pipe:3",
         "-map", "0:v:0", "-map", "1:a:0",
         // A thin bright trace on black needs a low CRF to stay sharp; 4:2:0 is what every
         // player plays.
         "-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p"};
     if (options.path.ends_with(".mkv")) {
-        // Lossless to 24 bits at the show's own rate: the sound can drive a real scope.
+        // Lossless to 24 bits at the sound's own rate: the sound can drive a real scope.
         for (const char* a : {"-c:a", "flac", "-sample_fmt", "s32", "-f", "matroska"}) arguments.emplace_back(a);
     } else {
         for (const char* a : {"-c:a", "aac", "-b:a", "256k", "-ar", "48000", "-movflags", "+faststart", "-f", "mp4"}) {
@@ -152,24 +169,27 @@ std::vector<std::string> video_encoder_arguments(const RenderOptions& options, c
     return arguments;
 }
 
-Status write_video(PreparedShow show, const RenderOptions& options) {
+namespace {
+
+// The video of a sound at `sample_rate`, `length` seconds of it.  `fill` writes the sound
+// into the scratch file (mixing the show, say) once it is there.
+Status write_video_of(const RenderOptions& options, int sample_rate, double length,
+                      const std::function<Status(const VideoSpan&, int sound)>& fill) {
     const Result<std::string> ffmpeg = find_program(kVideoEncoder);
     if (!ffmpeg) return ffmpeg.error();
-    const VideoSpan span = video_span(options);
+    const VideoSpan span = video_span(options, sample_rate, length);
     Result<int> scratch = open_scratch_file(options.path);
     if (!scratch) return scratch.error();
     const int sound = scratch.value();
     Status done = [&]() -> Status {
-        std::fprintf(stderr, "lumo-render: mixing the sound\n");
-        OfflineMix mix = make_offline_mix(std::move(show));
-        if (Status written = write_sound(mix, sound, span); !written) return written;
+        if (Status written = fill(span, sound); !written) return written;
         // ffmpeg reads the sound from the video's time 0 on.
         if (::lseek(sound, (span.from - span.sound_first) * static_cast<std::int64_t>(kFrameBytes), SEEK_SET) < 0) {
             return Error(std::string("cannot read the sound's scratch file: ") + std::strerror(errno));
         }
         return write_file_replacing(options.path, [&](const PendingFile& pending) -> Status {
             Result<EncoderProcess> started =
-                start_encoder(ffmpeg.value(), video_encoder_arguments(options, pending.temporary), sound);
+                start_encoder(ffmpeg.value(), video_encoder_arguments(options, pending.temporary, sample_rate), sound);
             if (!started) return started.error();
             EncoderProcess& encoder = started.value();
             if (Status written = write_frames(encoder, sound, span, options.fps); !written) {
@@ -184,6 +204,33 @@ Status write_video(PreparedShow show, const RenderOptions& options) {
     }();
     ::close(sound);
     return done;
+}
+
+}  // namespace
+
+Status write_video(PreparedShow show, const RenderOptions& options) {
+    return write_video_of(options, kScopeSampleRate, kShowSeconds, [&](const VideoSpan& span, int sound) {
+        std::fprintf(stderr, "lumo-render: mixing the sound\n");
+        OfflineMix mix = make_offline_mix(std::move(show));
+        MixWindow window{{}, 0};
+        return write_sound(show_sound(mix, window), sound, span);
+    });
+}
+
+Status write_input_video(WavStream& input, const RenderOptions& options) {
+    const double length = static_cast<double>(input.frames()) / input.sample_rate();
+    if (video_frames(options, length) < 1) {
+        return Error("--video has less than one frame to show: " + input.name() + " is " + std::to_string(length) +
+                     " seconds long");
+    }
+    if (Status fits = check_scope_settings(scope_settings(options, input.sample_rate(), options.size)); !fits) {
+        return Error(input.name() + ": " + fits.error().message());
+    }
+    return write_video_of(options, input.sample_rate(), length, [&](const VideoSpan& span, int sound) {
+        std::fprintf(stderr, "lumo-render: reading %s\n", input.name().c_str());
+        return write_sound([&](std::int64_t first, std::span<float> piece) { return input.read(first, piece); },
+                           sound, span);
+    });
 }
 
 }  // namespace lumo

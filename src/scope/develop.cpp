@@ -19,22 +19,28 @@ using scope_detail::exp_series;
 // that the faintest levels step one byte at a time, and it covers every v ≥ 0.
 constexpr int kToneEntries = 65536;
 
-const std::vector<std::array<std::uint8_t, 3>>& tone_table() {
-    static const std::vector<std::array<std::uint8_t, 3>> table = [] {
-        std::vector<std::array<std::uint8_t, 3>> t(kToneEntries);
-        for (int i = 0; i < kToneEntries; ++i) {
-            const double u = static_cast<double>(i) / kToneEntries;
-            const double v = u / (1.0 - u);
-            for (int c = 0; c < 3; ++c) {
-                const double excited = v * kScopePhosphorColour[c];
-                const double light = excited / (1.0 + excited);
-                const double encoded = std::sqrt(light) * 255.0 + 0.5;
-                t[static_cast<std::size_t>(i)][static_cast<std::size_t>(c)] = saturating_cast<std::uint8_t>(encoded);
-            }
+using ToneTable = std::vector<std::array<std::uint8_t, 3>>;
+
+ToneTable make_tone_table(const float (&colour)[3]) {
+    std::vector<std::array<std::uint8_t, 3>> t(kToneEntries);
+    for (int i = 0; i < kToneEntries; ++i) {
+        const double u = static_cast<double>(i) / kToneEntries;
+        const double v = u / (1.0 - u);
+        for (int c = 0; c < 3; ++c) {
+            const double excited = v * colour[c];
+            const double light = excited / (1.0 + excited);
+            const double encoded = std::sqrt(light) * 255.0 + 0.5;
+            t[static_cast<std::size_t>(i)][static_cast<std::size_t>(c)] = saturating_cast<std::uint8_t>(encoded);
         }
-        return t;
-    }();
-    return table;
+    }
+    return t;
+}
+
+const ToneTable& tone_table(ScopePhosphor phosphor) {
+    static const ToneTable tables[] = {make_tone_table(kScopePhosphorColours[0]),
+                                       make_tone_table(kScopePhosphorColours[1]),
+                                       make_tone_table(kScopePhosphorColours[2])};
+    return tables[static_cast<int>(phosphor)];
 }
 
 // The glow averaged over blocks of factor × factor pixels and blurred: the halo at low
@@ -130,7 +136,7 @@ RgbImage develop_scope_frame(const ScopeScreen& screen, const ScopeSettings& set
 
     const Halo halo = make_halo(screen, settings);
     const std::vector<Tap> taps = halo_taps(size, halo);
-    const auto& tone = tone_table();
+    const auto& tone = tone_table(settings.phosphor);
     const std::size_t halo_width = static_cast<std::size_t>(halo.width);
     RgbImage image(size, size);
 

@@ -80,6 +80,9 @@ PointList beam_path(const StereoSamples& samples, std::int64_t first, std::int64
                 x = x + window[n + static_cast<std::size_t>(k)].x * w[k];
                 y = y + window[n + static_cast<std::size_t>(k)].y * w[k];
             }
+            if (settings.swap_xy) std::swap(x, y);
+            if (settings.invert_x) x = -x;
+            if (settings.invert_y) y = -y;
             path.push_back({(x + 1.0f) * half, (1.0f - y) * half});
         }
     }

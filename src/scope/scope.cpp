@@ -28,8 +28,14 @@ void require(const ScopeSettings& settings, const char* who) {
 
 Status check_scope_settings(const ScopeSettings& s) {
     if (s.size < 8 || s.size > 8192) return Error("the scope picture's size must be 8 to 8192 pixels");
-    if (s.fps < 1 || s.fps > kScopeSampleRate || kScopeSampleRate % s.fps != 0) {
-        return Error("the scope's frame rate must divide 96000 (24, 25, 30, 50, 60 …)");
+    if (s.sample_rate < kScopeLowestRate || s.sample_rate > kScopeHighestRate) {
+        return Error("the scope's sample rate must be 8000 to 768000 Hz");
+    }
+    if (s.fps < 1 || s.fps > s.sample_rate || s.sample_rate % s.fps != 0) {
+        return Error(s.sample_rate == kScopeSampleRate
+                         ? std::string("the scope's frame rate must divide 96000 (24, 25, 30, 50, 60 …)")
+                         : "the scope's frame rate must divide the sample rate, " + std::to_string(s.sample_rate) +
+                               " Hz");
     }
     if (!within(s.persistence, 0.0f, 60.0f)) return Error("the phosphor's persistence must be 0 to 60 seconds");
     if (!within(s.exposure, 1e-6f, 1e4f)) return Error("the scope's exposure must be 1e-6 to 1e4");
@@ -47,7 +53,7 @@ ScopeScreen make_scope_screen(const ScopeSettings& settings) {
     return {settings.size, std::vector<float>(width * width, 0.0f)};
 }
 
-std::int64_t scope_frame_samples(const ScopeSettings& settings) { return kScopeSampleRate / settings.fps; }
+std::int64_t scope_frame_samples(const ScopeSettings& settings) { return settings.sample_rate / settings.fps; }
 
 void expose_scope_frame(ScopeScreen& screen, const StereoSamples& samples, std::int64_t end,
                         const ScopeSettings& settings) {
@@ -80,8 +86,8 @@ int scope_lead_in_frames(const ScopeSettings& settings) {
     return keep == 0.0 ? 0 : frames;
 }
 
-std::int64_t scope_sample_at(double seconds) {
-    const std::int64_t sample = saturating_cast<std::int64_t>(std::floor(seconds * kScopeSampleRate + 0.5));
+std::int64_t scope_sample_at(double seconds, int sample_rate) {
+    const std::int64_t sample = saturating_cast<std::int64_t>(std::floor(seconds * sample_rate + 0.5));
     return std::clamp(sample, -kFarthestSample, kFarthestSample);
 }
 

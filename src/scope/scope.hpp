@@ -1,6 +1,10 @@
 // The phosphor scope: the show's stereo output in, the picture an analogue scope in XY
 // mode shows of it out.
 //
+// The samples may come at any rate (the show's 96000 Hz, or a user's file at its own): the
+// reconstruction works in samples and a frame gathers rate / fps of them, so the picture
+// of a signal is the same whatever the rate it is sampled at.
+//
 // The model is a pipeline of five steps, each one pass of a GPU renderer (the browser
 // viewer mirrors it step for step).  Lengths are in pixels of the size × size picture,
 // σ = max(beam_sigma × size, kScopeNarrowestSpot).
@@ -12,9 +16,10 @@
 //     Σ s[n + k] K(p/U − k) over k = 1 − a … a, each phase's weights divided by their sum.
 //     So the curve passes through every sample, a held value stays put, a ramp keeps its
 //     speed (within 0.6%), and jumps ring (about 13%) and dots smear, as on a real scope.
-//     Screen position: x = left, y = right, ±1 = the edges of the picture, y up.
+//     Screen position: x = left, y = right, ±1 = the edges of the picture, y up (or as
+//     the axes setting swaps and turns them, as a scope's X/Y switches do).
 //  2. Beam.  Each step of the upsampled path is a segment from a to b drawn in
-//     1 / (96000 U) s, so it carries the energy E = (1 − d) / S, S being the segments in a
+//     1 / (rate U) s, so it carries the energy E = (1 − d) / S, S being the segments in a
 //     frame (d: step 3).  The spot is a Gaussian of standard deviation σ; a segment spreads
 //     its energy evenly along itself, so at a pixel centre at distances t along and n
 //     across the segment from a, with L = |b − a|,
@@ -37,8 +42,8 @@
 //     (f = bloom_sigma × size / 2, 1 … 16), blurred with a Gaussian of bloom_sigma × size,
 //     read back bilinearly and weighted by `bloom`.
 //  5. Tone map.  v = exposure × (glow + bloom × halo); each channel is c = v k / (1 + v k)
-//     with k = kScopePhosphorColour (green strongest: the trace is green and whitens as it
-//     saturates), encoded with gamma 2 (√c) into 8 bits.
+//     with k = the phosphor's colour (P31, the default, is kScopePhosphorColour: green
+//     strongest, so the trace is green and whitens as it saturates), encoded with gamma 2 (√c) into 8 bits.
 //
 // Pure and deterministic: the same samples and settings give the same bytes, whatever the
 // number of threads (each thread owns whole rows and adds the segments in path order), and
@@ -56,8 +61,10 @@
 
 namespace lumo {
 
-// The scope reads the show's own output.
+// The show's own rate: the scope's unless it is given another.
 inline constexpr int kScopeSampleRate = static_cast<int>(kSampleRate);
+inline constexpr int kScopeLowestRate = 8000;
+inline constexpr int kScopeHighestRate = 768000;
 inline constexpr int kScopeFilterLobes = 8;          // taps either side: the context a frame reads
 inline constexpr double kScopeFilterShape = 7.0;
 inline constexpr float kScopeNarrowestSpot = 0.5f;   // pixels: a narrower spot falls between pixels
@@ -66,10 +73,20 @@ inline constexpr float kScopeBeamReach = 4.0f;       // in σ
 inline constexpr float kScopeDarkGlow = 1e-12f;
 inline constexpr float kScopePhosphorColour[3] = {0.06f, 1.0f, 0.16f};  // red, green, blue
 
+// The screens a scope comes with: green P31, the blue-white P7 of radar screens, and
+// amber.
+enum class ScopePhosphor { P31, P7, Amber };
+inline constexpr float kScopePhosphorColours[3][3] = {
+    {kScopePhosphorColour[0], kScopePhosphorColour[1], kScopePhosphorColour[2]},
+    {0.45f, 0.7f, 1.0f},
+    {1.0f, 0.5f, 0.06f},
+};
+
 // The defaults look like a P31 (green) screen filmed at 30 fps.
 struct ScopeSettings {
     int size = 600;             // the picture is size × size pixels
-    int fps = 30;               // frames per second; must divide 96000
+    int sample_rate = kScopeSampleRate;  // of the samples shown, 8000 to 768000 Hz
+    int fps = 30;               // frames per second; must divide the sample rate
     // The phosphor's decay time constant τ, seconds (0: none).  A short glow: at 30 fps a
     // frame keeps 4% of the last, so motion leaves a faint trail, not a smear.
     float persistence = 0.01f;
@@ -83,13 +100,18 @@ struct ScopeSettings {
     float bloom_sigma = 0.015f; // the halo's standard deviation, a fraction of the width
     int oversampling = 8;       // reconstruction points per sample
     int threads = 0;            // 0: one per core
+    ScopePhosphor phosphor = ScopePhosphor::P31;
+    // The X/Y switches: swap the channels, then turn either axis over.
+    bool swap_xy = false;
+    bool invert_x = false;
+    bool invert_y = false;
 };
 
 // An error naming the first setting out of its range, for the command line to report.
 // Every function below expects settings that pass this and stops the program otherwise.
 Status check_scope_settings(const ScopeSettings& settings);
 
-// Stereo samples at 96000 Hz, left and right interleaved, the first pair being sample
+// Stereo samples at the settings' rate, left and right interleaved, the first pair being sample
 // number `first` of the signal.  Samples outside the span count as silence (0, 0), what the
 // show plays before it starts and after it ends; NaN counts as 0 and values are held within
 // ±4 (far off screen).
@@ -107,7 +129,7 @@ struct ScopeScreen {
 // A dark screen for `settings`.
 ScopeScreen make_scope_screen(const ScopeSettings& settings);
 
-// Samples in a frame: 96000 / fps.
+// Samples in a frame: sample rate / fps.
 std::int64_t scope_frame_samples(const ScopeSettings& settings);
 
 // The frame from `end` − scope_frame_samples to `end` (sample numbers): what the screen
@@ -123,8 +145,8 @@ RgbImage develop_scope_frame(const ScopeScreen& screen, const ScopeSettings& set
 // is left out.
 int scope_lead_in_frames(const ScopeSettings& settings);
 
-// The sample number nearest to `seconds` of show time.
-std::int64_t scope_sample_at(double seconds);
+// The sample number nearest to `seconds` at `sample_rate`.
+std::int64_t scope_sample_at(double seconds, int sample_rate = kScopeSampleRate);
 
 // The frame that ends at sample `end`, from a dark screen exposed over the lead-in frames
 // before it.  `samples` needs (lead-in frames + 1) × frame samples + kScopeFilterLobes
