@@ -34,7 +34,7 @@ inline constexpr RenderModeInfo kRenderModes[] = {
      "--wav FILE [--seconds S] [--buffer FRAMES] [--format s16|f32] [--seed N]"},
     {RenderMode::Figures, "--figures", RenderTarget::Directory, "--figures DIR [--seed N]"},
     {RenderMode::Pictures, "--png", RenderTarget::Directory, "--png DIR [--seed N]"},
-    {RenderMode::Scope, "--scope", RenderTarget::Directory, "--scope DIR --at T[,T…] [--size PX] [--seed N]"},
+    {RenderMode::Scope, "--scope", RenderTarget::Directory, "--scope DIR --at T[,T…] [--size PX] [--gpu] [--seed N]"},
     {RenderMode::ScopeSheet, "--scope-sheet", RenderTarget::File, "--scope-sheet FILE.png [--seed N]"},
     {RenderMode::Video, "--video", RenderTarget::File,
      "--video FILE.mp4|FILE.mkv [--from S] [--seconds S] [--fps 30|60] [--size PX] [--seed N]"},
@@ -63,6 +63,7 @@ struct RenderOptions {
     RenderFormat format = RenderFormat::F32;
     // --scope
     std::vector<double> at;              // show times, in the order given
+    bool gpu = false;                    // drawn with GL ES offscreen instead of on the CPU
     // --scope, --video
     int size = 600;                      // pixels a side
     // --video
