@@ -9,6 +9,7 @@
 
 #include "audio/fake.hpp"
 #include "show/stream.hpp"
+#include "show/view_ring.hpp"
 
 namespace {
 
@@ -62,6 +63,7 @@ template <class T> void expect_no_allocation_while_rendering() {
     auto score = std::make_shared<const Score>(Score{{0, 10, 1}, {0, 10, 4}, {0, 10, 40}, {0, 10, 6}, {0, 10, 6}});
     PreparedShow show = small_show();
     PlaybackState state = make_playback_state({0, 0}, std::move(show.voice_figures), score, 1024);
+    state.view = std::make_shared<ViewRing>(4096);  // smaller than what is written: it wraps
     std::vector<T> out(1024);
     std::vector<T> big(5000);  // larger than the mix: rendered in pieces
     const long count = allocations_during([&] {
@@ -87,7 +89,8 @@ TEST(RealTime, RenderingAllocatesNothing) {
 
 TEST(RealTime, TheStreamsCallbacksAllocateNothing) {
     audio::FakeDevice device({.name = "card"});
-    auto built = build_stream<float>(device, {2, 96000}, monotonic_now(), small_show());
+    auto built = build_stream<float>(device, {2, 96000}, monotonic_now(), small_show(),
+                                     std::make_shared<ViewRing>(96000));
     ASSERT_TRUE(built.ok());
     audio::FakeStreamRecord& record = device.record().stream(0);
     std::vector<float> out(audio::kMaxFramesPerCallback * 2);

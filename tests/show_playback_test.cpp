@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "show/playback.hpp"
+#include "show/view_ring.hpp"
 
 namespace lumo {
 namespace {
@@ -196,6 +197,38 @@ TEST(RenderBuffer, BufferLargerThanTheMixIsRenderedInWholeFrames) {
     PlaybackState tight = state_for(score, figures, 7);  // 3 frames
     EXPECT_EQ(render<std::int32_t>(tight, 0.5f, 200), render<std::int32_t>(roomy, 0.5f, 200));
     EXPECT_EQ(tight.mix.capacity(), 7u);
+}
+
+// The view gets the samples the device gets, limited, piece by piece as they are mixed,
+// once the buffer is published; frames the writer may since have overwritten are refused.
+TEST(ViewRing, TheViewReadsWhatTheDevicePlays) {
+    Wavetable loud{0.5f, 3.0f, -2.0f, 0.25f, 0.0f};
+    Score score{{0.0f, 1.0f, 6}, {0.0f, 1.0f, 6}};
+    PlaybackState state = state_for(score, figures_with({{1, {loud, loud}}}), 7);
+    const std::size_t frames = audio::kMaxFramesPerCallback + 100;
+    state.view = std::make_shared<ViewRing>(frames);
+    std::vector<float> out(40);
+    render_buffer<float>(state, out, 0.5f);
+    std::vector<float> seen(40);
+    EXPECT_FALSE(state.view->read(0, seen)) << "read before the publish";
+    publish_to_view(state, {3, 500});
+    ASSERT_TRUE(state.view->read(0, seen));
+    EXPECT_EQ(seen, out);
+    const ViewRing::Mark mark = state.view->mark();
+    EXPECT_EQ(mark.written, 20);
+    EXPECT_EQ(mark.at_nanoseconds, 3000000500);
+    // The buffer just handed over is queued behind one buffer's worth and plays at the rate.
+    EXPECT_EQ(presented_frame(mark, 3000000500, 96000), 0);
+    EXPECT_EQ(presented_frame(mark, 3000000500 + 100000, 96000), 9);  // 9.6 frames in 100 µs
+    EXPECT_EQ(presented_frame(mark, 9000000000, 96000), 20);
+
+    std::vector<float> ring_full(2 * frames);
+    render_buffer<float>(state, ring_full, 0.5f);
+    publish_to_view(state, {4, 0});
+    EXPECT_FALSE(state.view->read(0, seen)) << "overwritten";
+    const std::int64_t newest = static_cast<std::int64_t>(frames);  // the last 20 frames start here
+    EXPECT_TRUE(state.view->read(newest, seen));
+    EXPECT_FALSE(state.view->read(newest + 1, seen)) << "not written yet";
 }
 
 TEST(RenderBufferDeath, BrokenBuffersStop) {

@@ -244,6 +244,7 @@ Status check_mode_needs(const RenderOptions& options, const std::vector<const Va
                                std::string(render_mode_info(options.mode).flag));
         }
     }
+    if (options.gpu && options.mode != RenderMode::Scope) return usage_error("--gpu goes with --scope");
     switch (options.mode) {
         case RenderMode::Scope:
             if (options.at.empty()) return usage_error("--scope needs the times to show: --at T[,T…]");
@@ -301,6 +302,11 @@ Result<RenderOptions> parse_render_options(std::span<const std::string> args) {
     std::vector<const ValueOption*> given;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& flag = args[i];
+        // The one switch without a value.
+        if (flag == "--gpu") {
+            options.gpu = true;
+            continue;
+        }
         const auto* mode = std::find_if(std::begin(kRenderModes), std::end(kRenderModes),
                                         [&](const RenderModeInfo& m) { return m.flag == flag; });
         const auto* option = std::find_if(std::begin(kValueOptions), std::end(kValueOptions),

@@ -37,7 +37,7 @@ inline constexpr RenderModeInfo kRenderModes[] = {
     {RenderMode::Figures, "--figures", RenderTarget::Directory, "--figures DIR [--seed N]"},
     {RenderMode::Pictures, "--png", RenderTarget::Directory, "--png DIR [--seed N]"},
     {RenderMode::Scope, "--scope", RenderTarget::Directory,
-     "--scope DIR --at T[,T…] [--input FILE.wav] [--size PX] [LOOK] [--seed N]"},
+     "--scope DIR --at T[,T…] [--input FILE.wav] [--size PX] [LOOK] [--gpu] [--seed N]"},
     {RenderMode::ScopeSheet, "--scope-sheet", RenderTarget::File,
      "--scope-sheet FILE.png [--input FILE.wav [--every S]] [LOOK] [--seed N]"},
     {RenderMode::Video, "--video", RenderTarget::File,
@@ -71,6 +71,7 @@ struct RenderOptions {
     RenderFormat format = RenderFormat::F32;
     // --scope
     std::vector<double> at;              // show times, in the order given
+    bool gpu = false;                    // drawn with GL ES offscreen instead of on the CPU
     // --scope, --video
     int size = 600;                      // pixels a side
     // --video

@@ -7,11 +7,16 @@
 #include <vector>
 
 #include "app/render_picture.hpp"
+#if LUMO_GPU
+#include "scope/gl/gl_scope.hpp"
+#include "screen/offscreen.hpp"
+#endif
 
 namespace lumo {
 
 Status render_scope_frames(OfflineMix& mix, std::span<const std::int64_t> ends, const ScopeSettings& settings,
-                           const std::function<Status(std::size_t index, const RgbImage& frame)>& take) {
+                           const std::function<Status(std::size_t index, const RgbImage& frame)>& take,
+                           GlScope* gpu) {
     std::vector<std::size_t> order(ends.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return ends[a] < ends[b]; });
@@ -23,7 +28,14 @@ Status render_scope_frames(OfflineMix& mix, std::span<const std::int64_t> ends, 
     for (const std::size_t index : order) {
         const std::int64_t end = ends[index];
         mix_until(mix, window, end - reads_before, end + kScopeFilterLobes);
-        if (Status taken = take(index, render_scope_frame(window.samples(), end, settings)); !taken) return taken;
+#if LUMO_GPU
+        const RgbImage frame =
+            gpu ? gpu->render_frame(window.samples(), end) : render_scope_frame(window.samples(), end, settings);
+#else
+        (void)gpu;  // a build without GL ES never makes one
+        const RgbImage frame = render_scope_frame(window.samples(), end, settings);
+#endif
+        if (Status taken = take(index, frame); !taken) return taken;
     }
     return {};
 }
@@ -68,12 +80,35 @@ Status write_scope_frames(PreparedShow show, const RenderOptions& options) {
     const ScopeSettings settings = scope_settings(options, kScopeSampleRate, options.size);
     std::vector<std::int64_t> ends;
     for (const double seconds : options.at) ends.push_back(scope_sample_at(seconds));
+#if LUMO_GPU
+    std::unique_ptr<OffscreenGl> context;
+    std::unique_ptr<GlScope> gpu;
+    if (options.gpu) {
+        Result<std::unique_ptr<OffscreenGl>> made = OffscreenGl::make();
+        if (!made.ok()) return made.error();
+        context = std::move(made.value());
+        Result<std::unique_ptr<GlScope>> scope = GlScope::make(settings);
+        if (!scope.ok()) return scope.error();
+        gpu = std::move(scope.value());
+    }
+    GlScope* drawer = gpu.get();
+#else
+    if (options.gpu) return Error("this lumo-render was built without GL ES, so --gpu is not available");
+    GlScope* drawer = nullptr;
+#endif
     OfflineMix mix = make_offline_mix(std::move(show));
-    return render_scope_frames(mix, ends, settings, [&](std::size_t index, const RgbImage& frame) {
-        const std::string name = scope_frame_name(options.at[index]);
-        std::fprintf(stderr, "lumo-render: %s\n", name.c_str());
-        return write_picture(frame, (std::filesystem::path(options.path) / name).string());
-    });
+    Status written = render_scope_frames(
+        mix, ends, settings,
+        [&](std::size_t index, const RgbImage& frame) {
+            const std::string name = scope_frame_name(options.at[index]);
+            std::fprintf(stderr, "lumo-render: %s\n", name.c_str());
+            return write_picture(frame, (std::filesystem::path(options.path) / name).string());
+        },
+        drawer);
+#if LUMO_GPU
+    gpu.reset();  // while its context is still current
+#endif
+    return written;
 }
 
 }  // namespace lumo

@@ -18,12 +18,16 @@
 
 namespace lumo {
 
+class GlScope;
+
 // The frames of `mix` that end at the sample numbers `ends` (in any order, from where the
 // mix is on), each handed to `take` with its index in `ends`, earliest first.  The mix is
 // made once, only as far as the last frame needs, and only the stretch a frame reads is
-// kept in memory.  A failure of `take` stops the rest.
+// kept in memory.  A failure of `take` stops the rest.  With `gpu` the frames are drawn
+// by it (its GL context current) instead of on the CPU.
 Status render_scope_frames(OfflineMix& mix, std::span<const std::int64_t> ends, const ScopeSettings& settings,
-                           const std::function<Status(std::size_t index, const RgbImage& frame)>& take);
+                           const std::function<Status(std::size_t index, const RgbImage& frame)>& take,
+                           GlScope* gpu = nullptr);
 
 // "scope-20.250.png": the name of the frame that ends at `seconds`.
 std::string scope_frame_name(double seconds);

@@ -6,6 +6,7 @@
 #include "core/clock.hpp"
 #include "core/fatal.hpp"
 #include "core/stderr_line.hpp"
+#include "show/view_ring.hpp"
 
 namespace lumo {
 
@@ -124,7 +125,12 @@ void render_buffer(PlaybackState& state, audio::OutputBuffer out, float t) {
     for (std::size_t first = 0; first < out.samples; first += chunk) {
         mix_active(state, std::min(chunk, out.samples - first));
         convert_mix(state.mix, out, first);
+        if (state.view) state.view->append(state.mix);
     }
+}
+
+void publish_to_view(PlaybackState& state, MonotonicInstant now) {
+    if (state.view) state.view->publish(now);
 }
 
 void report_stream_error(std::string_view message) {

@@ -37,6 +37,8 @@ struct Voice {
     Oscillator y;
 };
 
+class ViewRing;
+
 struct PlaybackState {
     MonotonicInstant start;
     std::array<Voice, kVoiceCount> voices;
@@ -44,6 +46,7 @@ struct PlaybackState {
     std::size_t channels;
     std::vector<float> mix;            // capacity for the largest buffer
     std::vector<std::uint8_t> active;  // capacity for every event of the score
+    std::shared_ptr<ViewRing> view;    // where a view of the show reads the mix, or null
 };
 
 // Voice 0 is the figure-less synth voice; voice v (1 … 27) takes figures[v - 1], moved in.
@@ -60,9 +63,14 @@ template <class T> void render_buffer(PlaybackState& state, std::span<T> out, fl
     render_buffer(state, audio::OutputBuffer{out.data(), out.size(), audio::sample_format_of<T>()}, t);
 }
 
+// Makes the buffer just rendered visible to the state's view, if it has one.
+void publish_to_view(PlaybackState& state, MonotonicInstant now);
+
 // One call of the data callback: render_buffer at the clock's show time.
 template <class T> void playback_callback(PlaybackState& state, std::span<T> out) {
-    render_buffer(state, out, show_time(state.start, monotonic_now()));
+    const MonotonicInstant now = monotonic_now();
+    render_buffer(state, out, show_time(state.start, now));
+    publish_to_view(state, now);
 }
 
 // The error callback: "Error building output sound stream: " and the text, on stderr.

@@ -1,0 +1,105 @@
+// The scope drawn with GL ES offscreen against the CPU model: the same picture at three
+// instants of the show (correlation after a blur, as the page's test compares), and not
+// the picture of another instant.  Skipped where EGL cannot draw without a display.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "app/render_mix.hpp"
+#include "app/render_scope.hpp"
+#include "core/random.hpp"
+#include "scope/gl/gl_scope.hpp"
+#include "screen/offscreen.hpp"
+
+namespace lumo {
+namespace {
+
+// Mean green on a 150 × 150 grid, blurred with a Gaussian of 1.5 cells: a trace a pixel
+// off lands on the same cells.
+std::vector<double> blurred_grid(const RgbImage& picture) {
+    constexpr int kGrid = 150;
+    std::vector<double> grid(kGrid * kGrid, 0.0), count(kGrid * kGrid, 0.0);
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            const int cell = y * kGrid / picture.height * kGrid + x * kGrid / picture.width;
+            grid[static_cast<std::size_t>(cell)] +=
+                picture.rgb[(static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width) +
+                             static_cast<std::size_t>(x)) * 3 + 1];
+            count[static_cast<std::size_t>(cell)] += 1.0;
+        }
+    }
+    for (std::size_t i = 0; i < grid.size(); ++i) grid[i] /= count[i];
+    std::vector<double> weights;
+    for (int k = -4; k <= 4; ++k) weights.push_back(std::exp(-0.5 * k * k / (1.5 * 1.5)));
+    for (int pass = 0; pass < 2; ++pass) {
+        std::vector<double> out(grid.size(), 0.0);
+        for (int y = 0; y < kGrid; ++y) {
+            for (int x = 0; x < kGrid; ++x) {
+                for (int k = -4; k <= 4; ++k) {
+                    const int qx = pass == 0 ? x + k : x, qy = pass == 0 ? y : y + k;
+                    if (qx < 0 || qy < 0 || qx >= kGrid || qy >= kGrid) continue;
+                    out[static_cast<std::size_t>(y * kGrid + x)] +=
+                        grid[static_cast<std::size_t>(qy * kGrid + qx)] * weights[static_cast<std::size_t>(k + 4)];
+                }
+            }
+        }
+        grid = out;
+    }
+    return grid;
+}
+
+double correlation(const std::vector<double>& a, const std::vector<double>& b) {
+    double ma = 0, mb = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) ma += a[i], mb += b[i];
+    ma /= static_cast<double>(a.size());
+    mb /= static_cast<double>(b.size());
+    double ab = 0, aa = 0, bb = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        ab += (a[i] - ma) * (b[i] - mb);
+        aa += (a[i] - ma) * (a[i] - ma);
+        bb += (b[i] - mb) * (b[i] - mb);
+    }
+    return ab / std::sqrt(aa * bb);
+}
+
+std::vector<RgbImage> frames(const std::vector<std::int64_t>& ends, const ScopeSettings& settings, GlScope* gpu) {
+    RandomEngine random(1);
+    OfflineMix mix = make_offline_mix(prepare_show(random));
+    std::vector<RgbImage> out(ends.size(), RgbImage(1, 1));
+    const Status made = render_scope_frames(
+        mix, ends, settings,
+        [&](std::size_t index, const RgbImage& frame) {
+            out[index] = frame;
+            return Status{};
+        },
+        gpu);
+    EXPECT_TRUE(made.ok());
+    return out;
+}
+
+TEST(GlScope, DrawsTheCpuModelsFrames) {
+    Result<std::unique_ptr<OffscreenGl>> context = OffscreenGl::make();
+    if (!context.ok()) GTEST_SKIP() << context.error().message();
+    const ScopeSettings settings{.size = 300};
+    Result<std::unique_ptr<GlScope>> gpu = GlScope::make(settings);
+    ASSERT_TRUE(gpu.ok()) << gpu.error().message();
+    // A clip, the title, a wireframe model (seed 1).
+    const std::vector<std::int64_t> ends{scope_sample_at(3.0), scope_sample_at(20.25), scope_sample_at(60.0)};
+    const std::vector<RgbImage> cpu = frames(ends, settings, nullptr);
+    const std::vector<RgbImage> gl = frames(ends, settings, gpu.value().get());
+    for (std::size_t i = 0; i < ends.size(); ++i) {
+        const std::vector<double> reference = blurred_grid(cpu[i]);
+        for (std::size_t j = 0; j < ends.size(); ++j) {
+            const double r = correlation(blurred_grid(gl[j]), reference);
+            std::printf("gl at %zu against cpu at %zu: %.4f\n", j, i, r);
+            if (i == j) EXPECT_GE(r, 0.98) << "instant " << i;
+            else EXPECT_LT(r, 0.98) << "gl instant " << j << " against cpu instant " << i;
+        }
+    }
+    gpu.value().reset();
+}
+
+}  // namespace
+}  // namespace lumo
