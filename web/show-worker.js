@@ -89,9 +89,10 @@ function lumoShowWorker() {
           show.makeClip(show.nextClip());
           continue;
         }
-        const samples = show.mix(Math.min(stretch, limit - first));
+        const count = Math.min(stretch, limit - first);
+        const samples = show.mix(count);
         self.postMessage({ first, samples, memoryBytes: show.memoryBytes }, [samples.buffer]);
-        first += samples.length / 2;
+        first += count;
       }
       self.postMessage({ done: { milliseconds: performance.now() - prepared } });
     } catch (error) {
