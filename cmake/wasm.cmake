@@ -28,3 +28,16 @@ set_target_properties(lumo-show PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BI
 # clang's warning about `|` between comparisons: lumo writes it on purpose, so that the
 # loop has no branch and vectorises.
 target_compile_options(lumo-show PRIVATE -Wno-bitwise-instead-of-logical)
+
+# The module's tests run under Node.js against the x86-64 build's lumo-render: the 27
+# figures and the first 17 s of the mix must be its bytes.  Skipped (77) without it.
+enable_testing()
+find_program(LUMO_NODE node)
+set(LUMO_NATIVE_RENDER ${PROJECT_SOURCE_DIR}/build-ci/lumo-render CACHE FILEPATH
+    "The x86-64 lumo-render the module is compared with")
+if(LUMO_NODE)
+  add_test(NAME wasm.module
+           COMMAND ${LUMO_NODE} ${PROJECT_SOURCE_DIR}/tests/page/module_check.mjs $<TARGET_FILE:lumo-show>
+                   ${LUMO_NATIVE_RENDER} ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/module_check)
+  set_tests_properties(wasm.module PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
+endif()

@@ -17,6 +17,7 @@
 #include "app/render_encoder.hpp"
 #include "app/render_files.hpp"
 #include "app/render_html.hpp"
+#include "app/render_json.hpp"
 #include "app/render_options.hpp"
 #include "xydemo.hpp"
 
@@ -85,7 +86,7 @@ TEST(RenderOptions, DefaultsAndEveryOption) {
     EXPECT_EQ(fields(plain_look), fields(ScopeSettings{}));
 }
 
-// The page decodes the show's sound from base64: every length of tail, and the two
+// The page decodes the show's module from base64: every length of tail, and the two
 // characters past the letters and digits.
 TEST(RenderHtml, Base64AsRfc4648HasIt) {
     const auto encoded = [](std::string_view text) {
@@ -97,6 +98,20 @@ TEST(RenderHtml, Base64AsRfc4648HasIt) {
     EXPECT_EQ(encoded("foo"), "Zm9v");
     EXPECT_EQ(encoded("foobar"), "Zm9vYmFy");
     EXPECT_EQ(encoded("\xfb\xff\xbf"), "+/+/");
+}
+
+// The page's JSON: commas where values meet, at every depth; quotes, backslashes and every
+// control character escaped (none dropped), UTF-8 as it is; floats that read back exactly.
+TEST(RenderHtml, JsonWriterEscapesAndSeparates) {
+    JsonWriter json;
+    json.begin_object().key("a\"\\").string(std::string_view("\x01\n\t\x1f\x7f\xc3\xa9 ok\0", 11));
+    json.key("list").begin_array().number(0.1f).number(std::uint64_t{18446744073709551615u}).null();
+    json.begin_array().end_array().begin_object().end_object().end_array();
+    json.key("inf").number(std::numeric_limits<double>::infinity()).end_object();
+    EXPECT_EQ(json.text(),
+              "{\"a\\\"\\\\\":\"\\u0001\\n\\u0009\\u001f\\u007f\xc3\xa9 ok\\u0000\","
+              "\"list\":[0.1,18446744073709551615,null,[],{}],\"inf\":null}");
+    EXPECT_EQ(json_script("note", "NAME", json).substr(0, 19), "// note\nvar NAME = ");
 }
 
 TEST(RenderOptions, RefusesWhatItCannotDo) {

@@ -13,7 +13,8 @@
 //  4. Bloom: the glow averaged over f × f blocks, blurred by a separable Gaussian.
 //  5. Tone map: v = exposure (glow + bloom · halo), c = v k / (1 + v k) per channel, √c.
 //
-// show.js (LUMO_SHOW) and show-audio.js (LUMO_AUDIO) come from lumo-render --html.
+// show.js (LUMO_SHOW) and show-module.js (LUMO_MODULE) come from lumo-render --html; the
+// show's sound is computed beside the page, by lumo's own code in a Worker (show-worker.js).
 "use strict";
 
 (function () {
@@ -59,6 +60,7 @@
     brightness: document.getElementById("brightness"),
     brightnessValue: document.getElementById("brightness-value"),
     fullscreen: document.getElementById("fullscreen"),
+    progress: document.getElementById("progress"),
   };
 
   function say(text) {
@@ -68,42 +70,83 @@
 
   // ---- The show's sound ------------------------------------------------------------------
 
-  // Interleaved 16-bit samples from the base64 lines, one second each.
-  function decodeAudio(lines) {
-    const chunks = lines.map((line) => {
-      if (typeof Uint8Array.fromBase64 === "function") return Uint8Array.fromBase64(line);
-      const text = atob(line);
-      const bytes = new Uint8Array(text.length);
-      for (let i = 0; i < text.length; ++i) bytes[i] = text.charCodeAt(i);
-      return bytes;
-    });
-    const total = chunks.reduce((sum, chunk) => sum + chunk.length, 0);
-    const samples = new Int16Array(total >> 1);
-    const littleEndian = new Uint8Array(new Uint16Array([1]).buffer)[0] === 1;
-    let at = 0;
-    for (const chunk of chunks) {
-      if (littleEndian) {
-        samples.set(new Int16Array(chunk.buffer, chunk.byteOffset, chunk.length >> 1), at);
-      } else {
-        const view = new DataView(chunk.buffer, chunk.byteOffset, chunk.length);
-        for (let i = 0; i < chunk.length >> 1; ++i) samples[at + i] = view.getInt16(2 * i, true);
-      }
-      at += chunk.length >> 1;
-    }
-    return samples;
+  function fail(text) {
+    root.dataset.state = "error";
+    say(text);
   }
 
-  if (typeof LUMO_SHOW === "undefined" || typeof LUMO_AUDIO === "undefined") {
-    root.dataset.state = "error";
-    say("The show's files (show.js, show-audio.js) are missing beside this page. lumo-render --html DIR writes them.");
+  if (typeof LUMO_SHOW === "undefined" || typeof LUMO_MODULE === "undefined" ||
+      typeof lumoShowWorker !== "function") {
+    fail("The show's files (show.js, show-module.js, show-worker.js) are missing beside this page. " +
+      "lumo-render --html DIR writes them.");
     return;
   }
   const show = LUMO_SHOW;
-  const scriptsLoaded = performance.now();
-  const pcm = decodeAudio(LUMO_AUDIO);
-  const decoded = performance.now();
-  window.LUMO_AUDIO = null;  // the decoded copy is all the page needs
-  const totalFrames = pcm.length / CHANNELS;
+  const timings = { scriptsLoaded: performance.now() };
+  const totalFrames = Math.max(0, Math.round(show.seconds * RATE));
+  // Interleaved 16-bit samples, filled as the Worker mixes them: silence until then.
+  const pcm = new Int16Array(totalFrames * CHANNELS);
+  let mixedFrames = 0;
+
+  function decodeBase64(text) {
+    if (typeof Uint8Array.fromBase64 === "function") return Uint8Array.fromBase64(text);
+    const binary = atob(text);
+    const bytes = new Uint8Array(binary.length);
+    for (let i = 0; i < binary.length; ++i) bytes[i] = binary.charCodeAt(i);
+    return bytes;
+  }
+
+  // The Worker comes from a Blob of the two functions' text: a page opened from file:// may
+  // not start one from a file.
+  function computeShow(onSamples) {
+    const seed = show.seed || Array.from(crypto.getRandomValues(new Uint32Array(2)));
+    let worker;
+    try {
+      const source = `"use strict";\n${lumoShowModule}\n(${lumoShowWorker})();\n`;
+      worker = new Worker(URL.createObjectURL(new Blob([source], { type: "text/javascript" })));
+    } catch (error) {
+      fail(`This browser refused to start the page's worker (${error.message}): open the page in Chromium or ` +
+        "Firefox, or serve its folder (python3 -m http.server) and open it from there.");
+      return;
+    }
+    worker.onerror = (event) => fail(`The show could not be computed: ${event.message || "the worker failed"}`);
+    worker.onmessage = (event) => {
+      const message = event.data;
+      if (message.error) {
+        fail(`The show could not be computed: ${message.error}`);
+        worker.terminate();
+      } else if (message.prepared) {
+        timings.prepared = performance.now();
+        timings.preparation = message.prepared.milliseconds;
+        ui.progress.textContent = "mixing…";
+      } else if (message.samples) {
+        pcm.set(message.samples, message.first * CHANNELS);
+        mixedFrames = Math.min(totalFrames, message.first + message.samples.length / CHANNELS);
+        timings.memoryBytes = message.memoryBytes;
+        if (!timings.firstSamples) timings.firstSamples = performance.now();
+        ui.progress.textContent = `mixed ${(mixedFrames / RATE).toFixed(0)} of ${(totalFrames / RATE).toFixed(0)} s`;
+        onSamples();
+      } else if (message.done) {
+        timings.mixed = performance.now();
+        ui.progress.textContent = "";
+        worker.terminate();
+      }
+    };
+    const module = decodeBase64(LUMO_MODULE.module);
+    worker.postMessage({ module, models: LUMO_MODULE.models, seed, frames: totalFrames }, [module.buffer]);
+    window.LUMO_MODULE = null;  // the Worker has its copy
+    ui.progress.textContent = "preparing the show…";
+  }
+
+  // FNV-1a over the bytes of the first `frames` frames, for tests to compare the page's mix
+  // with lumo-render --wav's; null until they are mixed.
+  function digest(frames) {
+    if (frames > mixedFrames) return null;
+    const bytes = new Uint8Array(pcm.buffer, 0, frames * CHANNELS * 2);
+    let hash = 0x811c9dc5;
+    for (let i = 0; i < bytes.length; ++i) hash = Math.imul(hash ^ bytes[i], 0x01000193);
+    return (hash >>> 0).toString(16).padStart(8, "0");
+  }
 
   // ---- Reconstruction --------------------------------------------------------------------
 
@@ -621,7 +664,8 @@
     position: 0,        // the sample heard (or shown) last
     drawnTo: null,      // the sample the glow has been drawn up to, null when dark
     playing: false,
-    audio: null,        // { context, buffer, source, startTime, startSample }
+    audio: null,        // { context, sources, startTime, startSample, queuedTo }
+    still: null,        // { end, label }: a still frame waiting for the mix to reach it
     frames: 0,          // frames drawn while playing, for measurements
   };
 
@@ -671,12 +715,7 @@
     } catch (error) {
       context = new AudioContext({ latencyHint: "interactive" });  // the browser resamples
     }
-    const buffer = context.createBuffer(CHANNELS, Math.max(1, totalFrames), RATE);
-    for (let c = 0; c < CHANNELS; ++c) {
-      const channel = buffer.getChannelData(c);
-      for (let i = 0; i < totalFrames; ++i) channel[i] = pcm[i * CHANNELS + c] / 32768;
-    }
-    return { context, buffer, source: null, startTime: 0, startSample: 0 };
+    return { context, sources: [], startTime: null, startSample: 0, queuedTo: 0 };
   }
 
   // The sample leaving the speakers now: the output timestamp's context time, carried
@@ -684,6 +723,7 @@
   function heardSample() {
     const audio = state.audio;
     const context = audio.context;
+    if (audio.startTime === null) return audio.startSample;  // waiting for the mix
     let heard;
     if (typeof context.getOutputTimestamp === "function") {
       const stamp = context.getOutputTimestamp();
@@ -693,7 +733,44 @@
       heard = context.currentTime - (context.outputLatency || context.baseLatency || 0);
     }
     const n = audio.startSample + Math.round((heard - audio.startTime) * RATE);
-    return clampSample(Math.max(audio.startSample, n));
+    return Math.min(audio.queuedTo, clampSample(Math.max(audio.startSample, n)));
+  }
+
+  // Queues what has been mixed since, a second a buffer, each starting where the one before
+  // ends on the context's clock.  The first queued sets the clock's origin.
+  function queueMixed() {
+    const audio = state.audio;
+    if (!state.playing || !audio) return;
+    const context = audio.context;
+    while (audio.queuedTo < mixedFrames) {
+      const first = audio.queuedTo;
+      const end = Math.min(mixedFrames, first + RATE);
+      const buffer = context.createBuffer(CHANNELS, end - first, RATE);
+      for (let c = 0; c < CHANNELS; ++c) {
+        const channel = buffer.getChannelData(c);
+        for (let i = 0; i < end - first; ++i) channel[i] = pcm[(first + i) * CHANNELS + c] / 32768;
+      }
+      if (audio.startTime === null) {
+        audio.startTime = context.currentTime + 0.05;
+        if (!timings.firstSound) timings.firstSound = performance.now() + 50;
+      }
+      const source = context.createBufferSource();
+      source.buffer = buffer;
+      source.connect(context.destination);
+      const when = audio.startTime + (first - audio.startSample) / RATE;
+      const late = context.currentTime - when;
+      if (late > 0) {
+        if (late < buffer.duration) source.start(context.currentTime, late);
+      } else {
+        source.start(when);
+      }
+      source.onended = () => {
+        audio.sources = audio.sources.filter((s) => s !== source);
+        if (state.playing && audio.sources.length === 0 && audio.queuedTo >= totalFrames) stopped(totalFrames);
+      };
+      audio.sources.push(source);
+      audio.queuedTo = end;
+    }
   }
 
   function play() {
@@ -702,21 +779,12 @@
     const audio = state.audio;
     if (state.position >= totalFrames) state.position = 0;
     audio.context.resume();
-    const source = audio.context.createBufferSource();
-    source.buffer = audio.buffer;
-    source.connect(audio.context.destination);
-    audio.startTime = audio.context.currentTime + 0.05;
+    audio.startTime = null;
     audio.startSample = state.position;
-    source.start(audio.startTime, state.position / RATE);
-    source.onended = () => {
-      if (audio.source === source) {
-        audio.source = null;
-        stopped(totalFrames);
-      }
-    };
-    audio.source = source;
+    audio.queuedTo = state.position;
     state.playing = true;
     ui.play.textContent = "Pause";
+    queueMixed();
     requestAnimationFrame(tick);
   }
 
@@ -731,9 +799,9 @@
     if (!state.playing) return;
     const audio = state.audio;
     const at = heardSample();
-    const source = audio.source;
-    audio.source = null;
-    source.stop();
+    const sources = audio.sources;
+    audio.sources = [];
+    for (const source of sources) source.stop();
     stopped(at);
   }
 
@@ -873,8 +941,17 @@
     const seconds = timeFromHash();
     if (seconds === null) return;
     if (state.playing) pause();
-    drawStill(clampSample(sampleAt(seconds)));
-    root.dataset.frame = seconds.toFixed(3);
+    state.still = { end: clampSample(sampleAt(seconds)), label: seconds.toFixed(3) };
+    drawWaitingStill();
+  }
+
+  // The still frame asked for, once the mix has reached it.
+  function drawWaitingStill() {
+    const still = state.still;
+    if (!still || still.end > mixedFrames) return;
+    state.still = null;
+    drawStill(still.end);
+    root.dataset.frame = still.label;
   }
 
   function start() {
@@ -936,12 +1013,17 @@
       drawStill(0);
     }
     root.dataset.state = "ready";
-    window.lumoScope.timings = { scriptsLoaded, decoded, ready: performance.now() };
+    timings.ready = performance.now();
+    computeShow(() => {
+      drawWaitingStill();
+      queueMixed();
+    });
   }
 
   // For tests and measurements in a browser's console.
   window.lumoScope = {
-    play, pause, seek, state,
+    play, pause, seek, state, timings, digest,
+    get mixedSeconds() { return mixedFrames / RATE; },
     get framesDrawn() { return state.frames; },
     get quadsDrawn() { return state.screen ? state.screen.quads : 0; },
     get position() { return state.position / RATE; },

@@ -30,7 +30,8 @@ async function lumoShowModule(bytes, models) {
       throw new Error(`the show's module stopped (${status}): ${stderr.trim()}`);
     },
   };
-  const { instance } = await WebAssembly.instantiate(bytes, { wasi_snapshot_preview1: system });
+  // Compiled synchronously: a Worker may, and it does not wait on the page's event loop.
+  const instance = new WebAssembly.Instance(new WebAssembly.Module(bytes), { wasi_snapshot_preview1: system });
   const lumo = instance.exports;
   memory = lumo.memory;
   lumo._initialize();
@@ -88,9 +89,10 @@ function lumoShowWorker() {
           show.makeClip(show.nextClip());
           continue;
         }
-        const samples = show.mix(Math.min(stretch, limit - first));
+        const count = Math.min(stretch, limit - first);
+        const samples = show.mix(count);
         self.postMessage({ first, samples, memoryBytes: show.memoryBytes }, [samples.buffer]);
-        first += samples.length / 2;
+        first += count;
       }
       self.postMessage({ done: { milliseconds: performance.now() - prepared } });
     } catch (error) {

@@ -1,13 +1,12 @@
 #include "app/render_html.hpp"
 
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
 
 #include "app/render_files.hpp"
-#include "app/render_mix.hpp"
+#include "app/render_json.hpp"
+#include "assets/assets.hpp"
 #include "core/clock.hpp"
 #include "show/catalogue.hpp"
 #include "show/score.hpp"
@@ -17,6 +16,10 @@ extern "C" {
 extern const unsigned char lumo_web_index_html_begin[], lumo_web_index_html_end[];
 extern const unsigned char lumo_web_scope_js_begin[], lumo_web_scope_js_end[];
 extern const unsigned char lumo_web_scope_css_begin[], lumo_web_scope_css_end[];
+extern const unsigned char lumo_web_show_worker_js_begin[], lumo_web_show_worker_js_end[];
+#if defined(LUMO_WEB_MODULE)
+extern const unsigned char lumo_web_module_begin[], lumo_web_module_end[];
+#endif
 }
 
 namespace lumo {
@@ -27,71 +30,9 @@ std::span<const unsigned char> between(const unsigned char* begin, const unsigne
     return {begin, static_cast<std::size_t>(end - begin)};
 }
 
-// Floats as the shortest text that reads back as the same float, whatever the locale.
-std::string number(float value) {
-    char text[32];
-    const auto [end, error] = std::to_chars(text, text + sizeof text, value);
-    return error == std::errc() ? std::string(text, end) : std::string("0");
-}
-
-// JSON string contents; the catalogue's descriptions are plain, but a quote must not end
-// the string.
-std::string quoted(std::string_view text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') out += '\\';
-        if (static_cast<unsigned char>(c) >= 0x20) out += c;
-    }
-    return out + "\"";
-}
-
 Status write_text(const std::string& path, std::string_view text) {
     return write_file_replacing(path, [&](const PendingFile& file) {
         return write_all(file, {reinterpret_cast<const unsigned char*>(text.data()), text.size()});
-    });
-}
-
-// One second of sound a line: each line decodes on its own, and no string in the page is
-// larger than half a megabyte.
-Status write_audio_script(PreparedShow show, double seconds, const std::string& path) {
-    constexpr std::size_t kLineBytes = kSampleRate * kChannels * sizeof(std::int16_t);
-    static_assert(kLineBytes % 3 == 0, "whole lines concatenate to the whole base64 text");
-    return write_file_replacing(path, [&](const PendingFile& file) -> Status {
-        const std::string head =
-            "// The show's sound for the scope page, written by lumo-render --html: 96000 Hz, two channels\n"
-            "// (x, y) interleaved, 16-bit little-endian samples, base64, one second a string.\n"
-            "var LUMO_AUDIO = [\n";
-        if (Status written = write_all(file, {reinterpret_cast<const unsigned char*>(head.data()), head.size()});
-            !written) {
-            return written;
-        }
-        std::vector<unsigned char> line;
-        line.reserve(kLineBytes);
-        const auto flush = [&]() -> Status {
-            const std::string text = "\"" + base64(line) + "\",\n";
-            line.clear();
-            return write_all(file, {reinterpret_cast<const unsigned char*>(text.data()), text.size()});
-        };
-        // What --wav --format s16 writes: the same mix, in the same buffers.
-        OfflineMix mix = make_offline_mix(std::move(show));
-        const auto total_frames = static_cast<std::uint64_t>(std::llround(seconds * kSampleRate));
-        Status mixed = mix_frames<std::int16_t>(mix, total_frames, [&](std::span<const std::int16_t> out) -> Status {
-            for (const std::int16_t sample : out) {
-                const auto bits = static_cast<std::uint16_t>(sample);
-                line.push_back(static_cast<unsigned char>(bits & 0xFF));
-                line.push_back(static_cast<unsigned char>(bits >> 8));
-                if (line.size() == kLineBytes) {
-                    if (Status written = flush(); !written) return written;
-                }
-            }
-            return {};
-        });
-        if (!mixed) return mixed;
-        if (!line.empty()) {
-            if (Status written = flush(); !written) return written;
-        }
-        const std::string tail = "];\n";
-        return write_all(file, {reinterpret_cast<const unsigned char*>(tail.data()), tail.size()});
     });
 }
 
@@ -101,6 +42,7 @@ std::span<const WebFile> web_files() {
     static const WebFile files[] = {
         {"scope.css", between(lumo_web_scope_css_begin, lumo_web_scope_css_end)},
         {"scope.js", between(lumo_web_scope_js_begin, lumo_web_scope_js_end)},
+        {"show-worker.js", between(lumo_web_show_worker_js_begin, lumo_web_show_worker_js_end)},
         {"index.html", between(lumo_web_index_html_begin, lumo_web_index_html_end)},
     };
     return files;
@@ -128,37 +70,58 @@ std::string base64(std::span<const unsigned char> bytes) {
     return out;
 }
 
+std::span<const unsigned char> web_module() {
+#if defined(LUMO_WEB_MODULE)
+    return between(lumo_web_module_begin, lumo_web_module_end);
+#else
+    return {};
+#endif
+}
+
 std::string show_script(std::optional<std::uint64_t> seed, double seconds) {
-    std::string text =
-        "// The show for the scope page, written by lumo-render --html: its length and, for the time\n"
-        "// line, every figure the score plays and when (seconds, start inclusive, end exclusive).\n"
-        "var LUMO_SHOW = {\n";
-    text += "  \"seed\": " + (seed ? std::to_string(*seed) : std::string("null")) + ",\n";
-    text += "  \"sampleRate\": " + std::to_string(kSampleRate) + ",\n";
-    char length[32];
-    std::snprintf(length, sizeof length, "%.6f", seconds);
-    text += "  \"seconds\": " + std::string(length) + ",\n";
-    text += "  \"figures\": [\n";
-    bool first = true;
+    JsonWriter json;
+    json.begin_object();
+    // Two 32-bit halves: a script's numbers hold 53 bits.
+    json.key("seed");
+    if (seed) {
+        json.begin_array().number(*seed >> 32).number(*seed & 0xFFFFFFFFu).end_array();
+    } else {
+        json.null();
+    }
+    json.key("sampleRate").number(std::uint64_t{kSampleRate});
+    json.key("seconds").number(seconds);
+    json.key("figures").begin_array();
     for (const FigureEntry& entry : kFigures) {
         const std::vector<ScoreEvent> events = events_playing(entry.figure);
         if (events.empty()) continue;
-        text += first ? "    " : ",\n    ";
-        first = false;
-        text += "{\"name\": " + quoted(entry.description) + ", \"events\": [";
-        for (std::size_t i = 0; i < events.size(); ++i) {
-            text += (i ? ", [" : "[") + number(events[i].start) + ", " + number(events[i].end) + "]";
-        }
-        text += "]}";
+        json.begin_object().key("name").string(entry.description).key("events").begin_array();
+        for (const ScoreEvent& event : events) json.begin_array().number(event.start).number(event.end).end_array();
+        json.end_array().end_object();
     }
-    text += "\n  ]\n};\n";
-    return text;
+    json.end_array().end_object();
+    return json_script(
+        "The show for the scope page, written by lumo-render --html: its seed (high and low halves; null: each "
+        "load draws its own), its length and, for the time line, every figure the score plays and when "
+        "(seconds, start inclusive, end exclusive).",
+        "LUMO_SHOW", json);
 }
 
-Status write_html(PreparedShow show, const RenderOptions& options) {
+std::string module_script(std::span<const unsigned char> module) {
+    JsonWriter json;
+    json.begin_object().key("module").string(base64(module)).key("models").begin_array();
+    for (int number = 1; number <= assets::kModelCount; ++number) json.string(assets::model(number));
+    json.end_array().end_object();
+    return json_script(
+        "lumo's show code as WebAssembly (base64) and the models it draws (OBJ text), for the scope page's "
+        "Worker; written by lumo-render --html.",
+        "LUMO_MODULE", json);
+}
+
+Status write_html(PreparedShow, const RenderOptions& options) {
+    if (web_module().empty()) return Error("this lumo-render was built without the page's WebAssembly module");
     const std::filesystem::path directory(options.path);
     const double seconds = wav_seconds(options);
-    if (Status written = write_audio_script(std::move(show), seconds, (directory / "show-audio.js").string());
+    if (Status written = write_text((directory / "show-module.js").string(), module_script(web_module()));
         !written) {
         return written;
     }

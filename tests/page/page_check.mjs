@@ -1,6 +1,8 @@
 // The scope page end to end: lumo-render --html writes it, headless Chromium opens it from
 // the file system at #t=3.0, #t=20.5 and #t=137.0, and each screenshot must show what
-// lumo-render --scope draws for the same time and seed.
+// lumo-render --scope draws for the same time and seed; the page's own mix (its Worker runs
+// lumo's WebAssembly build) must be lumo-render --wav's for the first 17 s, and a page whose
+// module does not load must say so.
 //
 // usage: node --experimental-websocket page_check.mjs CHROMIUM LUMO_RENDER WEB_DIR WORK_DIR
 // Exit status 0: passed; 1: failed; 77: no Chromium here (skipped).
@@ -15,6 +17,7 @@ import zlib from "node:zlib";
 const [chromium, lumoRender, webDir, workDir] = process.argv.slice(2);
 const TIMES = ["3.000", "20.500", "137.000"];
 const SEED = "1";
+const MIX_SECONDS = 17;
 const SIZE = 600;  // lumo-render --scope's default size; the page's canvas is made this size
 // Both pictures are compared on a coarse grid after a blur (see compare()).
 const GRID = 150;
@@ -252,12 +255,24 @@ async function main() {
   let started = Date.now();
   run(lumoRender, ["--html", pageDir, "--seed", SEED]);
   console.log(`page_check: lumo-render --html took ${((Date.now() - started) / 1000).toFixed(1)} s`);
-  for (const name of ["index.html", "scope.js", "scope.css"]) {
+  for (const name of ["index.html", "scope.js", "scope.css", "show-worker.js"]) {
     if (!fs.readFileSync(path.join(pageDir, name)).equals(fs.readFileSync(path.join(webDir, name)))) {
       fail(`${name} as lumo-render writes it is not web/${name}: rebuild lumo-render`);
     }
   }
   run(lumoRender, ["--scope", referenceDir, "--at", TIMES.join(","), "--seed", SEED]);
+  const wavPath = path.join(workDir, "show.wav");
+  run(lumoRender, ["--wav", wavPath, "--format", "s16", "--seconds", String(MIX_SECONDS), "--seed", SEED]);
+  const wav = fs.readFileSync(wavPath);
+  const data = wav.indexOf("data", 12, "latin1");
+  let hash = 0x811c9dc5;  // FNV-1a, as the page's lumoScope.digest
+  for (const byte of wav.subarray(data + 8, data + 8 + wav.readUInt32LE(data + 4))) hash = Math.imul(hash ^ byte, 0x01000193);
+  const wavDigest = (hash >>> 0).toString(16).padStart(8, "0");
+  // The same page with a module that is not WebAssembly.
+  const brokenDir = path.join(workDir, "broken");
+  fs.cpSync(pageDir, brokenDir, { recursive: true });
+  fs.writeFileSync(path.join(brokenDir, "show-module.js"),
+    fs.readFileSync(path.join(pageDir, "show-module.js"), "utf8").replace(/"module":"[^"]*"/, '"module":"AAAA"'));
 
   const profile = path.join(workDir, "profile");
   const { browser, endpoint } = await launch(profile);
@@ -287,6 +302,11 @@ async function main() {
       if (time === TIMES[0]) console.log(`page_check: the page loaded and drew in ${((Date.now() - started) / 1000).toFixed(1)} s`);
     }
 
+    const mixed = await evaluate(send, sessionId, `({digest: lumoScope.digest(${MIX_SECONDS * 96000}), timings: lumoScope.timings})`);
+    console.log(`page_check: the page's mix of ${MIX_SECONDS} s: ${mixed.digest}, lumo-render --wav: ${wavDigest}; ` +
+      `timings ${JSON.stringify(mixed.timings)}`);
+    if (mixed.digest !== wavDigest) problems.push(`the page's mix is not lumo-render --wav's (${mixed.digest} against ${wavDigest})`);
+
     // Playing: frames follow the audio clock forward, and a pause holds the last one.
     await evaluate(send, sessionId, "lumoScope.seek(20); lumoScope.play()");
     let live = {};
@@ -304,6 +324,31 @@ async function main() {
     if (paused.playing || !(paused.position >= live.position) || litPixels(held) < LEAST_LIT_PIXELS) {
       problems.push(`pausing does not hold the picture: ${JSON.stringify(paused)}, ${litPixels(held)} lit pixels`);
     }
+
+    // A module that does not load: words, not a blank page.
+    await send("Page.navigate", { url: pathToFileURL(path.join(brokenDir, "index.html")).href }, sessionId);
+    let broken = {};
+    for (let waited = 0; waited < 60000 && broken.state !== "error"; waited += 100) {
+      await sleep(100);
+      broken = await evaluate(send, sessionId,
+        "(() => { const root = document.documentElement, message = document.getElementById('message');" +
+        " return root && message ? {state: root.dataset.state, shown: !message.hidden, text: message.textContent} : {}; })()");
+    }
+    if (!(broken.state === "error" && broken.shown && /could not be computed/.test(broken.text))) {
+      problems.push(`a page whose module fails does not say so: ${JSON.stringify(broken)}`);
+    }
+    // Opening to first sound, on a fresh load that asks to play at once.
+    await send("Page.navigate", { url: page }, sessionId);
+    let sound = null;
+    for (let waited = 0; waited < 60000 && !sound; waited += 50) {
+      sound = await evaluate(send, sessionId,
+        "(() => { if (!window.lumoScope) return null; if (!lumoScope.state.playing) lumoScope.play();" +
+        " return lumoScope.timings.firstSound ? lumoScope.timings : null; })()");
+      if (!sound) await sleep(50);
+    }
+    console.log(`page_check: opening to first sound: ${sound ? sound.firstSound.toFixed(0) : "never"} ms ` +
+      `(${JSON.stringify(sound)})`);
+    await evaluate(send, sessionId, "lumoScope.pause()");
 
     // A browser without WebGL gets words, not a black square.
     await send("Page.addScriptToEvaluateOnNewDocument",
