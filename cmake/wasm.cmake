@@ -2,12 +2,12 @@
 # threads or embedded bytes, as one module for the page, build/lumo-show.wasm.  The page
 # hands it the models; the clips are made by lumo-clipgen's code (src/web/assets.cpp).
 set(lumo_wasm_sources
-  core/error.cpp core/fatal.cpp core/points.cpp core/random.cpp
+  core/error.cpp core/fatal.cpp core/monotonic.cpp core/points.cpp core/random.cpp core/stderr_line.cpp
   draw/draw.cpp
   obj/obj.cpp
   wave/filter.cpp wave/note.cpp wave/oscillator.cpp wave/wav.cpp
   effects/blocks.cpp effects/box.cpp effects/gain.cpp effects/notes.cpp effects/objects.cpp
-  show/playback.cpp show/prepare.cpp show/score.cpp
+  show/playback.cpp show/prepare.cpp show/score.cpp show/view_ring.cpp
   app/render_mix.cpp
   web/assets.cpp web/module.cpp)
 list(TRANSFORM lumo_wasm_sources PREPEND ${PROJECT_SOURCE_DIR}/src/)
