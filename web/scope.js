@@ -21,23 +21,8 @@
   const RATE = 96000;
   const CHANNELS = 2;
 
-  // The scope's constants and defaults, as in src/scope/scope.hpp.
-  const MODEL = {
-    filterLobes: 8,
-    filterShape: 7.0,
-    narrowestSpot: 0.5,
-    shortSegment: 1.0,
-    beamReach: 4.0,
-    colour: [0.06, 1.0, 0.16],
-    beamSigma: 0.002,
-    bloom: 0.05,
-    bloomSigma: 0.015,
-    oversampling: 8,
-    persistence: 0.01,
-    exposure: 0.08,
-    // A still frame is what lumo-render --scope draws: 1/30 s after a dark screen's lead-in.
-    stillFps: 30,
-  };
+  // The scope's constants and defaults: show.js has them from src/scope/scope.hpp itself.
+  const MODEL = typeof LUMO_SHOW === "undefined" ? null : LUMO_SHOW.scope;
   // A frame that comes late (a slow renderer, a hidden tab) draws only the sound of the
   // last four time constants before it, at least 1/60 s and at most 1/4 s: older light
   // would have faded below 2% anyway, so it looks like a frame of a fast renderer.

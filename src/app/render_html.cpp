@@ -8,6 +8,7 @@
 #include "app/render_json.hpp"
 #include "assets/assets.hpp"
 #include "core/clock.hpp"
+#include "scope/scope.hpp"
 #include "show/catalogue.hpp"
 #include "show/score.hpp"
 
@@ -78,6 +79,31 @@ std::span<const unsigned char> web_module() {
 #endif
 }
 
+// The scope's constants and defaults, from the model itself, so that the page's passes
+// cannot drift from the frames lumo-render draws.
+void write_scope_model(JsonWriter& json) {
+    const ScopeSettings defaults;
+    json.key("scope").begin_object();
+    json.key("filterLobes").number(std::uint64_t{kScopeFilterLobes});
+    json.key("filterShape").number(kScopeFilterShape);
+    json.key("narrowestSpot").number(kScopeNarrowestSpot);
+    json.key("shortSegment").number(kScopeShortSegment);
+    json.key("beamReach").number(kScopeBeamReach);
+    json.key("colour").begin_array();
+    for (const float channel : kScopePhosphorColour) json.number(channel);
+    json.end_array();
+    json.key("beamSigma").number(defaults.beam_sigma);
+    json.key("bloom").number(defaults.bloom);
+    json.key("bloomSigma").number(defaults.bloom_sigma);
+    json.key("oversampling").number(static_cast<std::uint64_t>(defaults.oversampling));
+    json.key("persistence").number(defaults.persistence);
+    json.key("exposure").number(defaults.exposure);
+    // A still frame is what lumo-render --scope draws: one frame at the default rate after
+    // a dark screen's lead-in.
+    json.key("stillFps").number(static_cast<std::uint64_t>(defaults.fps));
+    json.end_object();
+}
+
 std::string show_script(std::optional<std::uint64_t> seed, double seconds) {
     JsonWriter json;
     json.begin_object();
@@ -90,6 +116,7 @@ std::string show_script(std::optional<std::uint64_t> seed, double seconds) {
     }
     json.key("sampleRate").number(std::uint64_t{kSampleRate});
     json.key("seconds").number(seconds);
+    write_scope_model(json);
     json.key("figures").begin_array();
     for (const FigureEntry& entry : kFigures) {
         const std::vector<ScoreEvent> events = events_playing(entry.figure);
@@ -101,7 +128,7 @@ std::string show_script(std::optional<std::uint64_t> seed, double seconds) {
     json.end_array().end_object();
     return json_script(
         "The show for the scope page, written by lumo-render --html: its seed (high and low halves; null: each "
-        "load draws its own), its length and, for the time line, every figure the score plays and when "
+        "load draws its own), its length, the scope model's constants and defaults and, for the time line, every figure the score plays and when "
         "(seconds, start inclusive, end exclusive).",
         "LUMO_SHOW", json);
 }
