@@ -1174,7 +1174,9 @@
     get framesDrawn() { return state.frames; },
     get quadsDrawn() { return state.screen ? state.screen.quads : 0; },
     get position() { return state.position / signal.rate; },
-    get source() { return signal === showSignal ? null : { name: signal.name, rate: signal.rate, frames: signal.frames }; },
+    get source() {  // the file playing, or null for the show
+      return signal === showSignal ? null : { name: signal.name, rate: signal.rate, frames: signal.frames };
+    },
   };
 
   try {
