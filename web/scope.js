@@ -15,6 +15,8 @@
 //
 // show.js (LUMO_SHOW) and show-module.js (LUMO_MODULE) come from lumo-render --html; the
 // show's sound is computed beside the page, by lumo's own code in a Worker (show-worker.js).
+// A visitor's own stereo file, opened or dropped on the page, plays on the same scope at its
+// own rate in place of the show.
 "use strict";
 
 (function () {
@@ -26,8 +28,8 @@
   // A frame that comes late (a slow renderer, a hidden tab) draws only the sound of the
   // last four time constants before it, at least 1/60 s and at most 1/4 s: older light
   // would have faded below 2% anyway, so it looks like a frame of a fast renderer.
-  function longestFrame(persistence) {
-    return Math.round(Math.min(RATE / 4, Math.max(RATE / 60, 4 * persistence * RATE)));
+  function longestFrame(persistence, rate) {
+    return Math.round(Math.min(rate / 4, Math.max(rate / 60, 4 * persistence * rate)));
   }
 
   const root = document.documentElement;
@@ -44,6 +46,12 @@
     persistenceValue: document.getElementById("persistence-value"),
     brightness: document.getElementById("brightness"),
     brightnessValue: document.getElementById("brightness-value"),
+    focus: document.getElementById("focus"),
+    focusValue: document.getElementById("focus-value"),
+    colour: document.getElementById("colour"),
+    axes: document.getElementById("axes"),
+    file: document.getElementById("file"),
+    show: document.getElementById("show"),
     fullscreen: document.getElementById("fullscreen"),
     progress: document.getElementById("progress"),
   };
@@ -72,6 +80,18 @@
   // Interleaved 16-bit samples, filled as the Worker mixes them: silence until then.
   const pcm = new Int16Array(totalFrames * CHANNELS);
   let mixedFrames = 0;
+
+  // What the scope shows and plays: the show, whose samples arrive as the Worker mixes them,
+  // or a visitor's sound file (see openFile).  rate: frames a second; frames: the length;
+  // ready: the frames there so far; at(n, channel): sample n, for 0 <= n < ready.
+  const showSignal = {
+    name: null,
+    rate: RATE,
+    frames: totalFrames,
+    get ready() { return mixedFrames; },
+    at: (n, channel) => pcm[n * CHANNELS + channel] / 32768,
+  };
+  let signal = showSignal;
 
   function decodeBase64(text) {
     if (typeof Uint8Array.fromBase64 === "function") return Uint8Array.fromBase64(text);
@@ -174,7 +194,7 @@
 
   // Before the show and after its end the beam rests at the centre, as on a silent output.
   function sample(n, channel) {
-    return n >= 0 && n < totalFrames ? pcm[n * CHANNELS + channel] / 32768 : 0;
+    return n >= 0 && n < signal.frames ? signal.at(n, channel) : 0;
   }
 
   // The beam's path from sample `first` to `end` in pixels of a size × size screen, y up:
@@ -192,6 +212,7 @@
     const points = count * u + 1;
     const path = into && into.length >= points * 2 ? into : new Float32Array(points * 2);
     const half = size * 0.5;
+    const axes = state.axes;
     let out = 0;
     for (let n = 0; n <= count; ++n) {
       const phases = n === count ? 1 : u;
@@ -203,6 +224,14 @@
           x += windowX[n + k] * weights[w + k];
           y += windowY[n + k] * weights[w + k];
         }
+        // The scope's X/Y switches: swap the inputs, then turn either axis over.
+        if (axes.swap) {
+          const across = y;
+          y = x;
+          x = across;
+        }
+        if (axes.invertX) x = -x;
+        if (axes.invertY) y = -y;
         path[out++] = (x + 1) * half;
         path[out++] = (y + 1) * half;
       }
@@ -519,7 +548,7 @@
   function exposeFrame(screen, first, end, persistence) {
     const gl = screen.gl;
     const size = screen.size;
-    const seconds = (end - first) / RATE;
+    const seconds = (end - first) / signal.rate;
     const keep = persistence > 0 ? Math.exp(-seconds / persistence) : 0;
     gl.bindFramebuffer(gl.FRAMEBUFFER, screen.glow.framebuffer);
     gl.viewport(0, 0, size, size);
@@ -536,7 +565,7 @@
 
     screen.path = beamPath(first, end, size, screen.path);
     const segments = (end - first) * MODEL.oversampling;
-    const sigma = Math.max(MODEL.narrowestSpot, MODEL.beamSigma * size);
+    const sigma = Math.max(MODEL.narrowestSpot, MODEL.beamSigma * state.focus * size);
     // Light per screen area: a figure glows the same at every picture size.
     const energy = ((1 - keep) / segments) * size * size;
     const beam = screen.beam;
@@ -626,7 +655,7 @@
     gl.uniform1i(dev.uniforms.u_halo_width, screen.haloWidth);
     gl.uniform1f(dev.uniforms.u_exposure, exposure);
     gl.uniform1f(dev.uniforms.u_bloom, MODEL.bloom);
-    gl.uniform3fv(dev.uniforms.u_colour, MODEL.colour);
+    gl.uniform3fv(dev.uniforms.u_colour, state.colour);
     drawFullScreen(gl, null, dev.program);
     gl.activeTexture(gl.TEXTURE0);
   }
@@ -646,6 +675,9 @@
     screen: null,
     persistence: MODEL.persistence,
     exposure: MODEL.exposure,
+    focus: 1,           // the spot's width, times the scope's own
+    colour: MODEL.colour,
+    axes: { swap: false, invertX: false, invertY: false },
     position: 0,        // the sample heard (or shown) last
     drawnTo: null,      // the sample the glow has been drawn up to, null when dark
     playing: false,
@@ -655,11 +687,11 @@
   };
 
   function sampleAt(seconds) {
-    return Math.floor(seconds * RATE + 0.5);
+    return Math.floor(seconds * signal.rate + 0.5);
   }
 
   function clampSample(n) {
-    return Math.min(totalFrames, Math.max(0, n));
+    return Math.min(signal.frames, Math.max(0, n));
   }
 
   // The frame that ends at `end`, from a dark screen, as lumo-render --scope draws it.
@@ -667,7 +699,8 @@
     state.position = end;
     const screen = state.screen;
     if (screen) {
-      const frame = RATE / MODEL.stillFps;
+      // Whole samples a frame, at whatever rate the file was made.
+      const frame = Math.max(1, Math.round(signal.rate / MODEL.stillFps));
       clearGlow(screen);
       for (let k = leadInFrames(state.persistence); k >= 0; --k) {
         exposeFrame(screen, end - (k + 1) * frame, end - k * frame, state.persistence);
@@ -683,8 +716,8 @@
     const screen = state.screen;
     state.position = end;
     if (screen) {
-      if (state.drawnTo === null || end < state.drawnTo) state.drawnTo = end - RATE / 60;
-      const first = Math.max(state.drawnTo, end - longestFrame(state.persistence));
+      if (state.drawnTo === null || end < state.drawnTo) state.drawnTo = end - Math.round(signal.rate / 60);
+      const first = Math.max(state.drawnTo, end - longestFrame(state.persistence, signal.rate));
       if (end > first) exposeFrame(screen, first, end, state.persistence);
       develop(screen, state.exposure);
       state.drawnTo = end;
@@ -717,7 +750,7 @@
     } else {
       heard = context.currentTime - (context.outputLatency || context.baseLatency || 0);
     }
-    const n = audio.startSample + Math.round((heard - audio.startTime) * RATE);
+    const n = audio.startSample + Math.round((heard - audio.startTime) * signal.rate);
     return Math.min(audio.queuedTo, clampSample(Math.max(audio.startSample, n)));
   }
 
@@ -727,13 +760,15 @@
     const audio = state.audio;
     if (!state.playing || !audio) return;
     const context = audio.context;
-    while (audio.queuedTo < mixedFrames) {
+    // A file's buffers are at its own rate: the context resamples them.
+    const rate = signal.rate;
+    while (audio.queuedTo < signal.ready) {
       const first = audio.queuedTo;
-      const end = Math.min(mixedFrames, first + RATE);
-      const buffer = context.createBuffer(CHANNELS, end - first, RATE);
+      const end = Math.min(signal.ready, first + rate);
+      const buffer = context.createBuffer(CHANNELS, end - first, rate);
       for (let c = 0; c < CHANNELS; ++c) {
         const channel = buffer.getChannelData(c);
-        for (let i = 0; i < end - first; ++i) channel[i] = pcm[(first + i) * CHANNELS + c] / 32768;
+        for (let i = 0; i < end - first; ++i) channel[i] = signal.at(first + i, c);
       }
       if (audio.startTime === null) {
         audio.startTime = context.currentTime + 0.05;
@@ -742,7 +777,7 @@
       const source = context.createBufferSource();
       source.buffer = buffer;
       source.connect(context.destination);
-      const when = audio.startTime + (first - audio.startSample) / RATE;
+      const when = audio.startTime + (first - audio.startSample) / rate;
       const late = context.currentTime - when;
       if (late > 0) {
         if (late < buffer.duration) source.start(context.currentTime, late);
@@ -751,7 +786,7 @@
       }
       source.onended = () => {
         audio.sources = audio.sources.filter((s) => s !== source);
-        if (state.playing && audio.sources.length === 0 && audio.queuedTo >= totalFrames) stopped(totalFrames);
+        if (state.playing && audio.sources.length === 0 && audio.queuedTo >= signal.frames) stopped(signal.frames);
       };
       audio.sources.push(source);
       audio.queuedTo = end;
@@ -762,7 +797,7 @@
     if (state.playing) return;
     if (!state.audio) state.audio = makeAudio();
     const audio = state.audio;
-    if (state.position >= totalFrames) state.position = 0;
+    if (state.position >= signal.frames) state.position = 0;
     audio.context.resume();
     audio.startTime = null;
     audio.startSample = state.position;
@@ -811,6 +846,9 @@
   // ---- Time line and controls ------------------------------------------------------------
 
   const showSeconds = Math.max(totalFrames / RATE, 1 / RATE);  // never 0: positions divide by it
+  function signalSeconds() {
+    return signal === showSignal ? showSeconds : Math.max(signal.frames / signal.rate, 1 / signal.rate);
+  }
   const events = [];  // { start, end, name, element }
 
   const LANE = 15;  // pixels from one lane of the time line to the next
@@ -849,10 +887,12 @@
 
   let shownPlaying = "";
   function showPosition() {
-    const seconds = state.position / RATE;
-    ui.clock.textContent = `${seconds.toFixed(1)} / ${showSeconds.toFixed(1)} s`;
-    ui.playhead.style.left = `${(100 * seconds) / showSeconds}%`;
+    const seconds = state.position / signal.rate;
+    const length = signalSeconds();
+    ui.clock.textContent = `${seconds.toFixed(1)} / ${length.toFixed(1)} s`;
+    ui.playhead.style.left = `${(100 * seconds) / length}%`;
     ui.timeline.setAttribute("aria-valuenow", seconds.toFixed(1));
+    if (signal !== showSignal) return;  // the score's figures are the show's
     const names = [];
     for (const event of events) {
       const now = event.start <= seconds && seconds < event.end;
@@ -865,7 +905,7 @@
 
   function seekToPointer(event) {
     const box = ui.timeline.getBoundingClientRect();
-    seek((Math.min(box.width, Math.max(0, event.clientX - box.left)) / box.width) * showSeconds);
+    seek((Math.min(box.width, Math.max(0, event.clientX - box.left)) / box.width) * signalSeconds());
   }
 
   // A still frame with a long glow draws many frames of lead-in: sliders redraw it at most
@@ -886,6 +926,100 @@
     const ms = state.persistence * 1000;
     ui.persistenceValue.textContent = ms < 10 ? `${ms.toFixed(1)} ms` : `${Math.round(ms)} ms`;
     ui.brightnessValue.textContent = `×${Math.pow(2, Number(ui.brightness.value)).toFixed(2)}`;
+    state.focus = Math.pow(10, Number(ui.focus.value));
+    ui.focusValue.textContent = `×${state.focus.toFixed(state.focus < 1 ? 2 : 1)}`;
+    state.colour = (MODEL.colours || {})[ui.colour.value] || MODEL.colour;
+    // As lumo-render --axes: the channel across, the channel up, each maybe turned over.
+    const axes = /^(-?)([xy]),(-?)[xy]$/.exec(ui.axes.value) || ["", "", "x", ""];
+    state.axes = { swap: axes[2] === "y", invertX: axes[1] === "-", invertY: axes[3] === "-" };
+  }
+
+  // ---- A visitor's sound file ------------------------------------------------------------
+
+  // The rate a WAV or FLAC file was made at, from its header, or null.  Decoded at that rate
+  // the samples are the file's own, and the picture is the one lumo-render --input draws.
+  function fileRate(bytes) {
+    const view = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
+    const tag = (at) => String.fromCharCode(...bytes.subarray(at, at + 4));
+    if (bytes.length >= 12 && tag(0) === "RIFF" && tag(8) === "WAVE") {
+      for (let at = 12; at + 8 <= bytes.length;) {
+        const size = view.getUint32(at + 4, true);
+        if (tag(at) === "fmt ") return at + 16 <= bytes.length ? view.getUint32(at + 12, true) : null;
+        at += 8 + size + (size & 1);
+      }
+    } else if (bytes.length >= 22 && tag(0) === "fLaC") {
+      return view.getUint32(18) >>> 12;  // STREAMINFO's 20 bits of rate, after 10 bytes of sizes
+    }
+    return null;
+  }
+
+  let opening = 0;  // the file asked for last: one that finishes decoding after it is dropped
+
+  // Decodes `file` in the browser (whatever it can: WAV, FLAC, MP3, Ogg…) and plays it on the
+  // scope, left channel across and right up, at its own rate.
+  async function openFile(file) {
+    const ticket = ++opening;
+    ui.playing.textContent = shownPlaying = `decoding ${file.name}…`;
+    let decoded;
+    try {
+      const bytes = new Uint8Array(await file.arrayBuffer());
+      const rate = fileRate(bytes);
+      // Formats without a rate in their header are decoded at the show's.
+      const context = new OfflineAudioContext(2, 1, rate >= 3000 && rate <= 768000 ? rate : RATE);
+      decoded = await context.decodeAudioData(bytes.buffer);
+    } catch (error) {
+      if (ticket === opening) refuse(`${file.name}: this browser cannot decode it (${error.message || error}).`);
+      return;
+    }
+    if (ticket !== opening) return;
+    if (decoded.numberOfChannels < 2) {
+      refuse(`${file.name} is mono: the scope needs two channels, the left for X and the right for Y.`);
+      return;
+    }
+    const left = decoded.getChannelData(0);
+    const right = decoded.getChannelData(1);
+    // As the scope takes any signal: NaN as silence, and far beyond the screen held at ±4.
+    for (const channel of [left, right]) {
+      for (let i = 0; i < channel.length; ++i) {
+        const v = channel[i];
+        channel[i] = v === v ? Math.min(4, Math.max(-4, v)) : 0;
+      }
+    }
+    changeSignal({
+      name: file.name,
+      rate: decoded.sampleRate,
+      frames: decoded.length,
+      ready: decoded.length,
+      at: (n, channel) => (channel ? right : left)[n],
+    });
+    play();
+  }
+
+  function fileLabel() {
+    return signal === showSignal ? "" : `${signal.name} (${signal.rate} Hz)`;
+  }
+
+  // The file is not played: what plays stays, and the page says why.
+  function refuse(text) {
+    say(text);
+    ui.playing.textContent = shownPlaying = fileLabel();
+  }
+
+  // Plays and shows `next` from its start, paused.
+  function changeSignal(next) {
+    pause();
+    signal = next;
+    state.still = null;
+    state.drawnTo = null;
+    if (state.screen) message.hidden = true;  // a refusal of the file before
+    const file = next !== showSignal;
+    root.dataset.source = file ? "file" : "show";
+    ui.show.hidden = !file;
+    ui.lanes.hidden = file;
+    ui.timeline.setAttribute("aria-valuemax", signalSeconds().toFixed(1));
+    for (const event of events) event.element.classList.remove("now");
+    ui.playing.textContent = shownPlaying = fileLabel();
+    drawStill(0);
   }
 
   function toggleFullScreen() {
@@ -933,7 +1067,7 @@
   // The still frame asked for, once the mix has reached it.
   function drawWaitingStill() {
     const still = state.still;
-    if (!still || still.end > mixedFrames) return;
+    if (!still || still.end > signal.ready) return;
     state.still = null;
     drawStill(still.end);
     root.dataset.frame = still.label;
@@ -960,10 +1094,37 @@
     }
     fitCanvas();
     window.addEventListener("resize", fitCanvas);
+    // The controls wrap onto more lines as their texts change, which shrinks the stage too.
+    if (typeof ResizeObserver === "function") new ResizeObserver(fitCanvas).observe(canvas.parentElement);
     window.addEventListener("hashchange", showHash);
 
     ui.play.addEventListener("click", () => (state.playing ? pause() : play()));
     ui.fullscreen.addEventListener("click", toggleFullScreen);
+    ui.file.addEventListener("change", () => {
+      if (ui.file.files.length) openFile(ui.file.files[0]);
+      ui.file.value = "";  // the same file again is a change too
+    });
+    ui.show.addEventListener("click", () => {
+      ++opening;
+      changeSignal(showSignal);
+    });
+    // A file dropped anywhere on the page plays, as if opened.
+    const carriesFiles = (event) => event.dataTransfer && Array.from(event.dataTransfer.types).includes("Files");
+    document.addEventListener("dragover", (event) => {
+      if (!carriesFiles(event)) return;
+      event.preventDefault();
+      event.dataTransfer.dropEffect = "copy";
+      root.classList.add("dropping");
+    });
+    document.addEventListener("dragleave", (event) => {
+      if (event.relatedTarget === null) root.classList.remove("dropping");
+    });
+    document.addEventListener("drop", (event) => {
+      root.classList.remove("dropping");
+      if (!carriesFiles(event)) return;
+      event.preventDefault();
+      if (event.dataTransfer.files.length) openFile(event.dataTransfer.files[0]);
+    });
     ui.timeline.addEventListener("pointerdown", (event) => {
       ui.timeline.setPointerCapture(event.pointerId);
       seekToPointer(event);
@@ -971,7 +1132,7 @@
     ui.timeline.addEventListener("pointermove", (event) => {
       if (ui.timeline.hasPointerCapture(event.pointerId) && !state.playing) seekToPointer(event);
     });
-    for (const input of [ui.persistence, ui.brightness]) {
+    for (const input of [ui.persistence, ui.brightness, ui.focus, ui.colour, ui.axes]) {
       input.addEventListener("input", () => {
         readControls();
         redrawIfStill();
@@ -979,7 +1140,8 @@
     }
     document.addEventListener("keydown", (event) => {
       // Inputs and buttons take their own keys (a focused button's space is its click).
-      if (event.target instanceof HTMLInputElement || event.target instanceof HTMLButtonElement) return;
+      if (event.target instanceof HTMLInputElement || event.target instanceof HTMLButtonElement ||
+          event.target instanceof HTMLSelectElement) return;
       if (event.ctrlKey || event.metaKey || event.altKey) return;
       if (event.key === " ") {
         event.preventDefault();
@@ -988,7 +1150,7 @@
         toggleFullScreen();
       } else if (event.key === "ArrowLeft" || event.key === "ArrowRight") {
         event.preventDefault();
-        seek(state.position / RATE + (event.key === "ArrowLeft" ? -5 : 5));
+        seek(state.position / signal.rate + (event.key === "ArrowLeft" ? -5 : 5));
       }
     });
 
@@ -1011,7 +1173,10 @@
     get mixedSeconds() { return mixedFrames / RATE; },
     get framesDrawn() { return state.frames; },
     get quadsDrawn() { return state.screen ? state.screen.quads : 0; },
-    get position() { return state.position / RATE; },
+    get position() { return state.position / signal.rate; },
+    get source() {  // the file playing, or null for the show
+      return signal === showSignal ? null : { name: signal.name, rate: signal.rate, frames: signal.frames };
+    },
   };
 
   try {

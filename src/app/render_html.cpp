@@ -1,7 +1,9 @@
 #include "app/render_html.hpp"
 
+#include <cstddef>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <vector>
 
 #include "app/render_files.hpp"
@@ -92,6 +94,16 @@ void write_scope_model(JsonWriter& json) {
     json.key("colour").begin_array();
     for (const float channel : kScopePhosphorColour) json.number(channel);
     json.end_array();
+    // The screens the page offers, by the names lumo-render --colour takes.
+    json.key("colours").begin_object();
+    constexpr const char* kPhosphorNames[] = {"p31", "p7", "amber"};  // ScopePhosphor's order
+    static_assert(std::size(kPhosphorNames) == std::size(kScopePhosphorColours));
+    for (std::size_t i = 0; i < std::size(kPhosphorNames); ++i) {
+        json.key(kPhosphorNames[i]).begin_array();
+        for (const float channel : kScopePhosphorColours[i]) json.number(channel);
+        json.end_array();
+    }
+    json.end_object();
     json.key("beamSigma").number(defaults.beam_sigma);
     json.key("bloom").number(defaults.bloom);
     json.key("bloomSigma").number(defaults.bloom_sigma);

@@ -2,9 +2,11 @@
 // the file system at #t=3.0, #t=20.5 and #t=137.0, and each screenshot must show what
 // lumo-render --scope draws for the same time and seed; the page's own mix (its Worker runs
 // lumo's WebAssembly build) must be lumo-render --wav's for the first 17 s, and a page whose
-// module does not load must say so.
+// module does not load must say so.  A stereo file opened through the page's file button plays
+// at its own rate (48 kHz) and, with the axes switched, shows what lumo-render --scope --input
+// --axes draws at the same instant; a mono file is refused in words.
 //
-// usage: node --experimental-websocket page_check.mjs CHROMIUM LUMO_RENDER WEB_DIR WORK_DIR
+// usage: node --experimental-websocket page_check.mjs CHROMIUM LUMO_RENDER WEB_DIR WORK_DIR XYDEMO
 // Exit status 0: passed; 1: failed; 77: no Chromium here (skipped).
 //
 // Speaks the DevTools protocol over Node's own WebSocket: nothing to install but Chromium.
@@ -14,7 +16,7 @@ import path from "node:path";
 import { pathToFileURL } from "node:url";
 import zlib from "node:zlib";
 
-const [chromium, lumoRender, webDir, workDir] = process.argv.slice(2);
+const [chromium, lumoRender, webDir, workDir, xydemo] = process.argv.slice(2);
 const TIMES = ["3.000", "20.500", "137.000"];
 const SEED = "1";
 const MIX_SECONDS = 17;
@@ -29,6 +31,10 @@ const BLUR_CELLS = 1.5;
 const LEAST_CORRELATION = 0.98;
 const LIT = 40;            // green level of a lit pixel
 const LEAST_LIT_PIXELS = 200;
+// lumo-xydemo's star, 3.5 s into its file, turned a quarter by the axes switch: the wrong
+// rate would land on another figure, the switch ignored would show the star upright.
+const FILE_TIME = "3.500";
+const FILE_AXES = "-y,x";
 
 function fail(text) {
   console.error(`page_check: ${text}`);
@@ -268,6 +274,25 @@ async function main() {
   let hash = 0x811c9dc5;  // FNV-1a, as the page's lumoScope.digest
   for (const byte of wav.subarray(data + 8, data + 8 + wav.readUInt32LE(data + 4))) hash = Math.imul(hash ^ byte, 0x01000193);
   const wavDigest = (hash >>> 0).toString(16).padStart(8, "0");
+  // A file of one's own: lumo-xydemo's figures at 48 kHz, and a short mono file.
+  const filePath = path.join(workDir, "xy.wav");
+  run(xydemo, [filePath, "48000", "s16", "4"]);
+  run(lumoRender, ["--scope", referenceDir, "--at", FILE_TIME, "--input", filePath, "--axes", FILE_AXES]);
+  const monoPath = path.join(workDir, "mono.wav");
+  const mono = Buffer.alloc(44 + 2 * 4800);
+  mono.write("RIFF", 0, "latin1");
+  mono.writeUInt32LE(mono.length - 8, 4);
+  mono.write("WAVEfmt ", 8, "latin1");
+  mono.writeUInt32LE(16, 16);
+  mono.writeUInt16LE(1, 20);  // integer PCM, one channel, 48 kHz, 16 bits
+  mono.writeUInt16LE(1, 22);
+  mono.writeUInt32LE(48000, 24);
+  mono.writeUInt32LE(96000, 28);
+  mono.writeUInt16LE(2, 32);
+  mono.writeUInt16LE(16, 34);
+  mono.write("data", 36, "latin1");
+  mono.writeUInt32LE(2 * 4800, 40);
+  fs.writeFileSync(monoPath, mono);
   // The same page with a module that is not WebAssembly.
   const brokenDir = path.join(workDir, "broken");
   fs.cpSync(pageDir, brokenDir, { recursive: true });
@@ -287,7 +312,7 @@ async function main() {
     await send("Page.enable", {}, sessionId);
     // Room for a 600-pixel screen above the controls.
     await send("Emulation.setDeviceMetricsOverride",
-      { width: SIZE, height: SIZE + 140, deviceScaleFactor: 1, mobile: false }, sessionId);
+      { width: SIZE, height: SIZE + 200, deviceScaleFactor: 1, mobile: false }, sessionId);
 
     const page = pathToFileURL(path.join(pageDir, "index.html")).href;
     started = Date.now();
@@ -323,6 +348,38 @@ async function main() {
     if (!(live.position > 20.5 && live.frames >= 2)) problems.push(`playing does not advance: ${JSON.stringify(live)}`);
     if (paused.playing || !(paused.position >= live.position) || litPixels(held) < LEAST_LIT_PIXELS) {
       problems.push(`pausing does not hold the picture: ${JSON.stringify(paused)}, ${litPixels(held)} lit pixels`);
+    }
+
+    // Files through the file button: the mono one is refused, the stereo one plays and is drawn.
+    const opened = {};
+    for (const file of [monoPath, filePath]) {
+      const { result } = await send("Runtime.evaluate", { expression: "document.getElementById('file')" }, sessionId);
+      await send("DOM.setFileInputFiles", { files: [file], objectId: result.objectId }, sessionId);
+      for (let waited = 0; waited < 60000; waited += 100) {
+        await sleep(100);
+        opened[file] = await evaluate(send, sessionId,
+          "(() => { const message = document.getElementById('message');" +
+          " return {source: lumoScope.source, playing: lumoScope.state.playing," +
+          " message: message.hidden ? '' : message.textContent}; })()");
+        if (opened[file].message || opened[file].playing) break;
+      }
+    }
+    if (!/mono/.test(opened[monoPath].message)) problems.push(`a mono file is not refused: ${JSON.stringify(opened[monoPath])}`);
+    const source = opened[filePath].source;
+    if (!(source && source.rate === 48000 && source.frames === 4 * 48000 && opened[filePath].playing)) {
+      problems.push(`the stereo file does not play at its own rate: ${JSON.stringify(opened[filePath])}`);
+    }
+    await evaluate(send, sessionId, `(() => { lumoScope.pause(); const axes = document.getElementById("axes");` +
+      ` axes.value = "${FILE_AXES}"; axes.dispatchEvent(new Event("input")); lumoScope.seek(${FILE_TIME}); })()`);
+    const filePng = await screenshot(send, sessionId, null);
+    fs.writeFileSync(path.join(workDir, `page-file-${FILE_TIME}.png`), filePng);
+    const fileShot = readPng(filePng);
+    const fileReference = readPng(fs.readFileSync(path.join(referenceDir, `scope-${FILE_TIME}.png`)));
+    const fileCorrelation = correlation(blurredGrid(fileShot), blurredGrid(fileReference));
+    console.log(`page_check: the file at ${FILE_TIME} s: ${litPixels(fileShot)} lit pixels (lumo-render --input --axes ${FILE_AXES}: ` +
+      `${litPixels(fileReference)}); correlation ${fileCorrelation.toFixed(4)}`);
+    if (!(fileCorrelation >= LEAST_CORRELATION)) {
+      problems.push(`the file at ${FILE_TIME} s: correlation ${fileCorrelation.toFixed(3)} with lumo-render --input, below ${LEAST_CORRELATION}`);
     }
 
     // A module that does not load: words, not a blank page.
