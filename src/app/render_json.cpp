@@ -75,28 +75,26 @@ JsonWriter& JsonWriter::string(std::string_view text) {
     return *this;
 }
 
-JsonWriter& JsonWriter::number(float value) {
+// The shortest text that reads back as the same value, whatever the locale; JSON has no
+// infinity or NaN.
+template <class Floating> void JsonWriter::floating(Floating value) {
     before_value();
-    // JSON has no infinity or NaN.
     if (!std::isfinite(value)) {
         out_ += "null";
-        return *this;
+        return;
     }
     char text[32];
     const auto [end, error] = std::to_chars(text, text + sizeof text, value);
     out_.append(text, error == std::errc() ? end : text);
+}
+
+JsonWriter& JsonWriter::number(float value) {
+    floating(value);
     return *this;
 }
 
 JsonWriter& JsonWriter::number(double value) {
-    before_value();
-    if (!std::isfinite(value)) {
-        out_ += "null";
-        return *this;
-    }
-    char text[32];
-    const auto [end, error] = std::to_chars(text, text + sizeof text, value);
-    out_.append(text, error == std::errc() ? end : text);
+    floating(value);
     return *this;
 }
 

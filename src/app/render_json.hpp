@@ -29,6 +29,7 @@ public:
 
 private:
     void before_value();
+    template <class Floating> void floating(Floating value);
     void close(char bracket);
 
     std::string out_;
