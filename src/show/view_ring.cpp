@@ -27,7 +27,7 @@ void ViewRing::publish(MonotonicInstant at) {
     const std::uint64_t sequence = sequence_.load(std::memory_order_relaxed);
     sequence_.store(sequence + 1, std::memory_order_relaxed);
     std::atomic_thread_fence(std::memory_order_release);
-    at_.store(instant_nanoseconds(at), std::memory_order_relaxed);
+    at_.store(to_nanoseconds(at), std::memory_order_relaxed);
     buffer_.store(last_buffer_, std::memory_order_relaxed);
     written_.store(appended_, std::memory_order_relaxed);
     sequence_.store(sequence + 2, std::memory_order_release);
@@ -60,10 +60,6 @@ bool ViewRing::read(std::int64_t first, std::span<float> out) const {
     const std::int64_t newest = written_.load(std::memory_order_relaxed) +
                                 static_cast<std::int64_t>(audio::kMaxFramesPerCallback);
     return first >= newest - size;
-}
-
-std::int64_t instant_nanoseconds(MonotonicInstant at) {
-    return at.seconds * 1000000000 + static_cast<std::int64_t>(at.nanoseconds);
 }
 
 std::int64_t presented_frame(const ViewRing::Mark& mark, std::int64_t now_nanoseconds, std::int64_t rate) {

@@ -55,9 +55,6 @@ private:
     std::atomic<std::uint64_t> sequence_{0};  // odd while a publish is under way
 };
 
-// Nanoseconds on the monotonic clock, for marks and readers alike.
-std::int64_t instant_nanoseconds(MonotonicInstant at);
-
 // The frame the device is presenting at `now`, from the last publish: the buffer just
 // handed over plays after the frames queued before it (about one buffer), and playing
 // advances at the sample rate; never beyond what is written.
