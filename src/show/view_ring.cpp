@@ -16,7 +16,8 @@ void ViewRing::append(std::span<const float> interleaved) {
         float v = interleaved[i];
         if (!(v >= -1.0f)) v = v != v ? 0.0f : -1.0f;
         if (v > 1.0f) v = 1.0f;
-        samples_[at].store(v, std::memory_order_relaxed);
+        // Release: a reader that sees this sample sees every publish before it.
+        samples_[at].store(v, std::memory_order_release);
         if (++at == frames_ * 2) at = 0;
     }
     appended_ += static_cast<std::int64_t>(frames);
@@ -26,10 +27,11 @@ void ViewRing::append(std::span<const float> interleaved) {
 void ViewRing::publish(MonotonicInstant at) {
     const std::uint64_t sequence = sequence_.load(std::memory_order_relaxed);
     sequence_.store(sequence + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
-    at_.store(to_nanoseconds(at), std::memory_order_relaxed);
-    buffer_.store(last_buffer_, std::memory_order_relaxed);
-    written_.store(appended_, std::memory_order_relaxed);
+    // Release stores, not a fence (which ThreadSanitizer cannot follow): a reader that sees
+    // any of them sees the odd sequence before them.
+    at_.store(to_nanoseconds(at), std::memory_order_release);
+    buffer_.store(last_buffer_, std::memory_order_release);
+    written_.store(appended_, std::memory_order_release);
     sequence_.store(sequence + 2, std::memory_order_release);
     last_buffer_ = 0;
 }
@@ -37,9 +39,9 @@ void ViewRing::publish(MonotonicInstant at) {
 ViewRing::Mark ViewRing::mark() const {
     for (;;) {
         const std::uint64_t before = sequence_.load(std::memory_order_acquire);
-        Mark mark{written_.load(std::memory_order_relaxed), at_.load(std::memory_order_relaxed),
-                  buffer_.load(std::memory_order_relaxed)};
-        std::atomic_thread_fence(std::memory_order_acquire);
+        // Acquire loads keep the second look at the sequence after them.
+        Mark mark{written_.load(std::memory_order_acquire), at_.load(std::memory_order_acquire),
+                  buffer_.load(std::memory_order_acquire)};
         if (before % 2 == 0 && sequence_.load(std::memory_order_relaxed) == before) return mark;
     }
 }
@@ -51,10 +53,9 @@ bool ViewRing::read(std::int64_t first, std::span<float> out) const {
     if (first + count > written_.load(std::memory_order_acquire)) return false;
     std::size_t at = static_cast<std::size_t>(first % size) * 2;
     for (std::size_t i = 0; i < static_cast<std::size_t>(count) * 2; ++i) {
-        out[i] = samples_[at].load(std::memory_order_relaxed);
+        out[i] = samples_[at].load(std::memory_order_acquire);
         if (++at == frames_ * 2) at = 0;
     }
-    std::atomic_thread_fence(std::memory_order_acquire);
     // The writer appends a whole buffer before it publishes, so it may have reached one
     // callback's worth past `written`: frames a ring behind that are intact.
     const std::int64_t newest = written_.load(std::memory_order_relaxed) +

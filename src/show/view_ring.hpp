@@ -2,8 +2,8 @@
 // gets them, in a ring that the callback writes and one reader copies from.
 //
 // The ring is made before the stream starts and never grows.  Writing stores floats and
-// two counters (relaxed and release atomics that compile to plain stores), so the callback
-// keeps its contract: no allocation, no lock, no system call.  The writer never waits for
+// counters (release atomics: plain stores on x86), so the callback keeps its contract: no
+// allocation, no lock, no system call.  The writer never waits for
 // the reader; a reader too slow for the ring finds its frames overwritten and is told so,
 // which costs it a picture, never the sound a sample.
 #pragma once
