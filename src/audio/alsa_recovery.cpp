@@ -1,18 +1,12 @@
 // Output streams: what a failure of the device costs.  An underrun is recovered, counted and
 // reported once; a device that has gone is closed and reopened, less and less often.
 #include <cerrno>
-#include <cstdarg>
 #include <variant>
 
 #include "audio/alsa.hpp"
 #include "audio/alsa_stream.hpp"
 #include "audio/notice.hpp"
 #include "audio/retry.hpp"
-
-// alsa/error.h declares this one outside its extern "C" block, so C++ would look for a
-// mangled name; this declaration names the library's symbol itself.
-extern "C" snd_local_error_handler_t lumo_snd_lib_error_set_local(snd_local_error_handler_t handler) __asm__(
-    "snd_lib_error_set_local");
 
 namespace lumo::audio::detail {
 
@@ -21,10 +15,6 @@ namespace {
 // A failure other than an underrun that has lasted this many tries is taken for a device
 // that has gone away.
 constexpr int kFailuresBeforeReopen = 5;
-
-// Quiets libasound's own messages on the calling thread while the device is being
-// reopened: while it is gone each try would print one.
-void quiet_alsa(const char*, int, const char*, int, const char*, va_list) {}
 
 }  // namespace
 
@@ -94,9 +84,8 @@ void AlsaStream::lose_device() {
 void AlsaStream::reopen_step() {
     wait_on_pipe(pause_ms_);
     if (stopping_.load()) return;
-    const snd_local_error_handler_t loud = lumo_snd_lib_error_set_local(&quiet_alsa);
+    // alsa-lib prints nothing of its own while the device is away: the host silenced it.
     std::variant<OpenedOutput, OpenFailure> opened = detail::open_output(request_);
-    lumo_snd_lib_error_set_local(loud);
     if (auto* failure = std::get_if<OpenFailure>(&opened)) {
         if (failure->refused) return leave_closed();
         pause_ms_ = next_pause_ms(pause_ms_, kFirstReopenPauseMs);
