@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 #include "core/convert.hpp"
 #include "exact_math.hpp"
@@ -27,19 +28,36 @@ double mean(const std::vector<double>& a, std::size_t count) {
 struct Limiter {
     double knee, ceiling, top;
 
-    double operator()(double u) const {
-        const double magnitude = std::fabs(u);
-        if (top == ceiling || magnitude <= knee) return u;
-        const double s = (magnitude - knee) / (top - knee);
-        double y;
-        if (top > ceiling) {
-            const double bend = (top - knee) / (ceiling - knee);
-            y = knee + (ceiling - knee) * (1.0 - modelgen::exact_pow(1.0 - s, bend));
-        } else {
-            // Too few transients for the wanted peak: lift the loudest ones instead.
-            y = magnitude + (ceiling - top) * s * s;
+    // out[i] = the limited gain · signal[i] for i < count (at most kPowBlock).  The powers
+    // of a block are taken together: they are most of the time a clip takes to make.
+    void apply(const double* signal, double gain, double* out, std::size_t count) const {
+        double bases[modelgen::kPowBlock], powers[modelgen::kPowBlock];
+        std::size_t bent[modelgen::kPowBlock];
+        std::size_t bending = 0;
+        count = std::min(count, modelgen::kPowBlock);
+        for (std::size_t i = 0; i < count; ++i) {
+            const double u = gain * signal[i];
+            out[i] = u;
+            const double magnitude = std::fabs(u);
+            if (top == ceiling || magnitude <= knee) continue;
+            const double s = (magnitude - knee) / (top - knee);
+            if (top > ceiling) {
+                bases[bending] = 1.0 - s;
+                bent[bending++] = i;
+            } else {
+                // Too few transients for the wanted peak: lift the loudest ones instead.
+                const double y = magnitude + (ceiling - top) * s * s;
+                out[i] = u < 0 ? -y : y;
+            }
         }
-        return u < 0 ? -y : y;
+        if (bending == 0) return;
+        const double bend = (top - knee) / (ceiling - knee);
+        modelgen::exact_pow_block(bases, bend, powers, bending);
+        for (std::size_t j = 0; j < bending; ++j) {
+            const double y = knee + (ceiling - knee) * (1.0 - powers[j]);
+            double& value = out[bent[j]];
+            value = value < 0 ? -y : y;
+        }
     }
 };
 
@@ -96,14 +114,30 @@ void remove_mean(std::vector<double>& signal) {
 Samples shape_channel(const std::vector<double>& signal, double rms, double peak) {
     double largest = 0.0;
     for (double value : signal) largest = std::max(largest, std::fabs(value));
-    auto limited_rms = [&](double gain) {
+    // Calls `use` with each block of the limited signal at `gain`, in order.
+    auto limited = [&](double gain, auto&& use) {
         const Limiter limit{0.5 * peak, peak, gain * largest};
-        double sum = 0.0;
-        for (double value : signal) {
-            const double y = limit(gain * value);
-            sum += y * y;
+        double block[modelgen::kPowBlock];
+        for (std::size_t first = 0; first < signal.size(); first += modelgen::kPowBlock) {
+            const std::size_t count = std::min(modelgen::kPowBlock, signal.size() - first);
+            limit.apply(signal.data() + first, gain, block, count);
+            use(first, block, count);
         }
-        return std::sqrt(sum / static_cast<double>(signal.size()));
+    };
+    // The bisection comes back to gains it has tried once its ends are neighbouring
+    // doubles: those are remembered.
+    std::vector<std::pair<double, double>> tried;
+    auto limited_rms = [&](double gain) {
+        for (const auto& [known, result] : tried) {
+            if (known == gain) return result;
+        }
+        double sum = 0.0;
+        limited(gain, [&](std::size_t, const double* block, std::size_t count) {
+            for (std::size_t i = 0; i < count; ++i) sum += block[i] * block[i];
+        });
+        const double result = std::sqrt(sum / static_cast<double>(signal.size()));
+        tried.emplace_back(gain, result);
+        return result;
     };
     double low = 0.0, high = 1.0;
     while (limited_rms(high) < rms && high < 1e6) high *= 2.0;
@@ -111,10 +145,10 @@ Samples shape_channel(const std::vector<double>& signal, double rms, double peak
         const double middle = 0.5 * (low + high);
         (limited_rms(middle) < rms ? low : high) = middle;
     }
-    const double gain = 0.5 * (low + high);
-    const Limiter limit{0.5 * peak, peak, gain * largest};
     Samples out(signal.size());
-    for (std::size_t i = 0; i < signal.size(); ++i) out[i] = quantize(limit(gain * signal[i]));
+    limited(0.5 * (low + high), [&](std::size_t first, const double* block, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) out[first + i] = quantize(block[i]);
+    });
     return out;
 }
 

@@ -1,6 +1,9 @@
 #include "exact_math.hpp"
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 
 #include "core/convert.hpp"
@@ -111,5 +114,60 @@ double exact_log(double x) {
 }
 
 double exact_pow(double x, double y) { return x == 0 ? 0.0 : exact_exp(y * exact_log(x)); }
+
+}  // namespace modelgen
+
+namespace modelgen {
+
+namespace {
+
+// std::round for |x| < 2^52 and std::ldexp where the result is a normal number, from
+// operations that vectorise: the fractional part x - trunc(x) is exact, and so is a product
+// with a power of two that stays normal.
+double round_half_away(double x) {
+    const double whole = std::trunc(x);
+    return std::fabs(x - whole) >= 0.5 ? whole + std::copysign(1.0, x) : whole;
+}
+
+double times_power_of_two(double x, double k) {
+    if (!(k >= -1021 && k <= 1023)) return std::ldexp(x, lumo::saturating_cast<int>(k));
+    const auto biased = static_cast<std::uint64_t>(lumo::saturating_cast<int>(k) + 1023);
+    return x * std::bit_cast<double>(biased << 52);
+}
+
+}  // namespace
+
+void exact_pow_block(const double* x, double y, double* out, std::size_t count) {
+    double m[kPowBlock], e[kPowBlock], u[kPowBlock], u2[kPowBlock], sum[kPowBlock];
+    count = std::min(count, kPowBlock);
+    // exact_log: frexp, then the series in u².
+    for (std::size_t i = 0; i < count; ++i) {
+        int exponent = 0;
+        m[i] = x[i] == 0 ? 1.0 : std::frexp(x[i], &exponent);
+        if (m[i] < std::numbers::sqrt2 / 2) m[i] *= 2, exponent -= 1;
+        e[i] = exponent;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        u[i] = (m[i] - 1) / (m[i] + 1);
+        u2[i] = u[i] * u[i];
+        sum[i] = 0;
+    }
+    for (int n = 41; n >= 3; n -= 2) {
+        for (std::size_t i = 0; i < count; ++i) sum[i] = (sum[i] + 1.0 / n) * u2[i];
+    }
+    // exact_exp of y·log, with m holding the reduced argument r and e the power k.
+    for (std::size_t i = 0; i < count; ++i) {
+        const double log = 2 * (u[i] + u[i] * sum[i]) + e[i] * ln2_high + e[i] * ln2_low;
+        const double z = y * log;
+        const double k = round_half_away(z / std::numbers::ln2);
+        m[i] = (z - k * ln2_high) - k * ln2_low;
+        e[i] = k;
+        sum[i] = 1.0;
+    }
+    for (int n = 18; n >= 1; --n) {
+        for (std::size_t i = 0; i < count; ++i) sum[i] = 1.0 + sum[i] * m[i] / n;
+    }
+    for (std::size_t i = 0; i < count; ++i) out[i] = x[i] == 0 ? 0.0 : times_power_of_two(sum[i], e[i]);
+}
 
 }  // namespace modelgen
