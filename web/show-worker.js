@@ -47,13 +47,13 @@ async function lumoShowModule(bytes, models) {
     sampleRate: lumo.lumo_sample_rate(),
     showSeconds: lumo.lumo_show_seconds(),
     // seed: [high, low], two 32-bit halves of lumo-render's --seed.  Everything but the
-    // clips, which makeClip makes one at a time.
+    // figures, which makeFigure makes one at a time.
     prepare(seed) {
       if (lumo.lumo_prepare(seed[0] >>> 0, seed[1] >>> 0) !== 0) throw new Error("the module lacks a model");
     },
-    nextClip: () => lumo.lumo_next_clip(),  // 0: all made
-    makeClip: (number) => lumo.lumo_make_clip(number),
-    mixLimit: () => lumo.lumo_mix_limit(),  // frames the clips made so far allow
+    nextFigure: () => lumo.lumo_next_figure(),  // 1 … 27 in the order the mix needs them; 0: all made
+    makeFigure: (number) => lumo.lumo_make_figure(number),
+    mixLimit: () => lumo.lumo_mix_limit(),  // frames the figures made so far allow
     // Figure 1 … 27 as --figures writes it: x, y interleaved (a copy).
     figure(number) {
       const at = lumo.lumo_figure(number);
@@ -70,7 +70,7 @@ async function lumoShowModule(bytes, models) {
 
 // The Worker: one message { module, models, seed, frames } starts it; it answers with
 // { prepared }, then { first, samples } stretch after stretch until `frames` frames are
-// mixed, making each clip when the mix reaches its first use, then { done }; or { error }.
+// mixed, making each figure when the mix reaches its first use, then { done }; or { error }.
 function lumoShowWorker() {
   self.onmessage = async (event) => {
     const { module, models, seed, frames } = event.data;
@@ -86,7 +86,7 @@ function lumoShowWorker() {
       for (let first = 0; first < frames; ) {
         const limit = Math.min(frames, show.mixLimit());
         if (first >= limit) {
-          show.makeClip(show.nextClip());
+          show.makeFigure(show.nextFigure());
           continue;
         }
         const count = Math.min(stretch, limit - first);

@@ -3,11 +3,12 @@
 // show and then asks for its sound stretch by stretch, exactly as lumo-render --wav mixes
 // it (the same playback callback, the same buffers of kRenderBufferFrames).
 //
-// The clips are made last, one at a time in the order the score first plays them, each
-// only as the mix is about to need it: making one costs more than everything else the show
-// prepares, so the sound starts after the first clip, not all eight.  A voice whose clip is
-// not made yet is never active in a mixed buffer (the mix stops short of its first event),
-// and an inactive voice does not move, so the samples are those of lumo-render.
+// The figures are made one at a time, in the order the score first plays them, each only
+// as the mix is about to need it: the sound starts once the opening's clip is made, not
+// after the whole show.  A voice whose figure is not made yet is never active in a mixed
+// buffer (the mix stops short of its first event), and an inactive voice does not move,
+// so the samples are those of lumo-render.  Every figure draws from its own random engine,
+// so the order they are made in changes none of them.
 //
 // A broken contract stops the module as it stops lumo: the message goes to stderr and
 // proc_exit ends the call, which the Worker reports on the page.
@@ -38,14 +39,12 @@ namespace {
 
 using enum Figure;
 
-constexpr auto kClips = std::to_array<Figure>({Clip1, Clip2, Clip3, Clip4, Clip5, Clip6, Clip7, Clip8});
-
 struct Module {
     std::optional<PreparedShow> show;  // until the mix takes its wavetables over
     std::optional<OfflineMix> mix;
     std::vector<RandomEngine> engines;
     std::optional<detail::ShowInputs> inputs;
-    std::array<bool, kClips.size()> clips_made{};
+    std::array<bool, kFigureCount> made{};
     std::vector<float> figure;         // the last figure asked for, x and y interleaved
     std::vector<std::int16_t> sound;   // the last stretch mixed
 };
@@ -55,17 +54,44 @@ Module& module() {
     return instance;
 }
 
-bool is_clip(Figure figure) { return std::ranges::find(kClips, figure) != kClips.end(); }
+bool is_made(Figure figure) { return module().made[static_cast<std::size_t>(figure)]; }
 
-ChannelPair& slot_of(PreparedShow& show, Figure figure) {
-    return show.voice_figures[static_cast<std::size_t>(voice_of(figure) - 1)];
+// When the score first plays `figure`, or infinity if never.  The closing figure is made
+// from the long hand, with it, so it counts as the long hand's.
+float first_use(Figure figure) {
+    float first = std::numeric_limits<float>::infinity();
+    for (const ScoreEvent& event : events_playing(figure)) first = std::min(first, event.start);
+    if (figure == RaisedHandLong) first = std::min(first, first_use(ClosingFigure));
+    return first;
 }
 
-// When the score first plays clip `index`, or infinity if never.
-float first_use(std::size_t index) {
-    float first = std::numeric_limits<float>::infinity();
-    for (const ScoreEvent& event : events_playing(kClips[index])) first = std::min(first, event.start);
-    return first;
+// The figure the mix needs next, or nothing when all are made.
+std::optional<Figure> next_figure() {
+    std::optional<Figure> next;
+    float soonest = 0.0f;
+    for (const FigureEntry& entry : kFigures) {
+        if (entry.figure == ClosingFigure || is_made(entry.figure)) continue;
+        const float first = first_use(entry.figure);
+        if (!next || first < soonest) {
+            next = entry.figure;
+            soonest = first;
+        }
+    }
+    return next;
+}
+
+// Gives `figure` its wavetables: in the prepared show, or once the mix has started, in the
+// playback state.
+void hand_over(Figure figure, ChannelPair made) {
+    Module& m = module();
+    if (m.mix) {
+        Voice& voice = m.mix->state.voices[static_cast<std::size_t>(voice_of(figure))];
+        voice.x.wave = std::move(made.x);
+        voice.y.wave = std::move(made.y);
+    } else if (m.show) {
+        m.show->voice_figures[static_cast<std::size_t>(voice_of(figure) - 1)] = std::move(made);
+    }
+    m.made[static_cast<std::size_t>(figure)] = true;
 }
 
 }  // namespace
@@ -85,82 +111,57 @@ LUMO_EXPORT(lumo_sample_rate) std::uint32_t lumo_sample_rate() { return lumo::kS
 LUMO_EXPORT(lumo_show_seconds) double lumo_show_seconds() { return lumo::kShowSeconds; }
 
 // Prepares the show seeded with the 64-bit number high:low, as lumo-render --seed does,
-// but for the clips (lumo_make_clip).  Returns 0, or 1 when the page has not handed over
-// every model.
+// but for its figures (lumo_make_figure).  Returns 0, or 1 when the page has not handed
+// over every model.
 LUMO_EXPORT(lumo_prepare) int lumo_prepare(std::uint32_t seed_high, std::uint32_t seed_low) {
     using namespace lumo;
     if (!web::models_set()) return 1;
     auto& m = module();
     RandomEngine random((std::uint64_t{seed_high} << 32) | seed_low);
     m.mix.reset();
-    m.clips_made = {};
+    m.made = {};
     m.engines = detail::figure_engines(random);
     m.inputs = detail::load_show_inputs(1);
-    PreparedShow show;
-    for (const FigureEntry& entry : kFigures) {
-        const Figure figure = entry.figure;
-        RandomEngine& engine = m.engines[static_cast<std::size_t>(figure)];
-        if (web::is_clip(figure) || figure == Figure::ClosingFigure) continue;
-        web::slot_of(show, figure) = detail::make_figure(figure, *m.inputs, engine);
-        if (figure == Figure::RaisedHandLong) {
-            web::slot_of(show, Figure::ClosingFigure) =
-                detail::make_closing_figure(web::slot_of(show, figure), *m.inputs);
-        }
-    }
-    show.score = make_score();
-    m.show = std::move(show);
+    m.show = PreparedShow{};
+    m.show->score = make_score();
     return 0;
 }
 
-// The clip the mix needs next (1 … 8), or 0 when all are made.
-LUMO_EXPORT(lumo_next_clip) int lumo_next_clip() {
-    int next = 0;
-    float soonest = 0.0f;
-    for (std::size_t i = 0; i < lumo::web::kClips.size(); ++i) {
-        if (module().clips_made[i]) continue;
-        const float first = lumo::web::first_use(i);
-        if (next == 0 || first < soonest) {
-            next = static_cast<int>(i) + 1;
-            soonest = first;
-        }
-    }
-    return next;
+// The figure the mix needs next (1 … 27, the order of --figures), or 0 when all are made.
+LUMO_EXPORT(lumo_next_figure) int lumo_next_figure() {
+    const std::optional<lumo::Figure> next = lumo::web::next_figure();
+    return next ? lumo::figure_number(*next) : 0;
 }
 
-// Makes clip `number` (1 … 8) and gives it to its voice, in the prepared show or, once
-// the mix has started, in the playback state.
-LUMO_EXPORT(lumo_make_clip) void lumo_make_clip(int number) {
+// Makes figure `number` (1 … 27; the closing figure comes with the long hand) unless it is
+// made already.
+LUMO_EXPORT(lumo_make_figure) void lumo_make_figure(int number) {
     using namespace lumo;
+    using enum Figure;
     auto& m = module();
-    const std::size_t index = checked_index(static_cast<std::size_t>(number) - 1, web::kClips.size());
-    const Figure figure = web::kClips[index];
-    if (m.clips_made[index] || !m.inputs) return;
-    ChannelPair made = detail::make_figure(figure, *m.inputs, m.engines[static_cast<std::size_t>(figure)]);
-    if (m.mix) {
-        Voice& voice = m.mix->state.voices[static_cast<std::size_t>(voice_of(figure))];
-        voice.x.wave = std::move(made.x);
-        voice.y.wave = std::move(made.y);
-    } else if (m.show) {
-        web::slot_of(*m.show, figure) = std::move(made);
-    }
-    m.clips_made[index] = true;
+    const auto figure = static_cast<Figure>(checked_index(static_cast<std::size_t>(number) - 1, kFigureCount));
+    if (figure == ClosingFigure || web::is_made(figure) || !m.inputs) return;
+    RandomEngine& engine = m.engines[static_cast<std::size_t>(figure)];
+    ChannelPair made = detail::make_figure(figure, *m.inputs, engine);
+    if (figure == RaisedHandLong) web::hand_over(ClosingFigure, detail::make_closing_figure(made, *m.inputs));
+    web::hand_over(figure, std::move(made));
 }
 
-// How many frames may be mixed from the start before a clip not yet made would sound: the
-// start of the first buffer whose show time reaches that clip's first event.
+// How many frames may be mixed from the start before a figure not yet made would sound:
+// the start of the first buffer whose show time reaches that figure's first event.
 LUMO_EXPORT(lumo_mix_limit) double lumo_mix_limit() {
-    const int next = lumo_next_clip();
+    const std::optional<lumo::Figure> next = lumo::web::next_figure();
     const auto buffer = static_cast<std::uint64_t>(lumo::kRenderBufferFrames);
     const std::uint64_t end = static_cast<std::uint64_t>(lumo::kShowSeconds * lumo::kSampleRate) + buffer;
-    if (next == 0) return std::numeric_limits<double>::infinity();
-    const float first = lumo::web::first_use(static_cast<std::size_t>(next) - 1);
+    if (!next) return std::numeric_limits<double>::infinity();
+    const float first = lumo::web::first_use(*next);
     std::uint64_t frame = 0;
     while (frame < end && lumo::show_time_at_frame(frame) < first) frame += buffer;
     return static_cast<double>(frame);
 }
 
-// Figure `number` (1 … 27, the order of --figures) of the prepared show, before the mix
-// starts: x and y interleaved; lumo_figure_frames says how many frames.
+// Figure `number` (1 … 27, the order of --figures) of the prepared show once it is made,
+// before the mix starts: x and y interleaved; lumo_figure_frames says how many frames.
 LUMO_EXPORT(lumo_figure) const float* lumo_figure(int number) {
     std::vector<float>& out = module().figure;
     out.clear();

@@ -46,8 +46,8 @@ let started = performance.now();
 show.prepare([Number(seed >> 32n), Number(seed & 0xffffffffn)]);
 const preparation = performance.now() - started;
 started = performance.now();
-for (let number; (number = show.nextClip()) !== 0;) show.makeClip(number);
-const clips = performance.now() - started;
+for (let number; (number = show.nextFigure()) !== 0;) show.makeFigure(number);
+const figures = performance.now() - started;
 
 const problems = [];
 let same = 0;
@@ -72,7 +72,7 @@ for (let number = 1; number <= 27; ++number) {
   problems.push(`${name}: ${mine.length / 2} frames (x86-64: ${theirs.length / 2}), ` +
     `${differing} values differ, by ${largest} at most`);
 }
-console.log(`module_check: preparation took ${preparation.toFixed(0)} ms and the clips ${clips.toFixed(0)} ms; ` +
+console.log(`module_check: preparation took ${preparation.toFixed(0)} ms and the figures ${figures.toFixed(0)} ms; ` +
   `${same} of 27 figures byte-identical to x86-64`);
 
 // The WAV's data chunk is the last one lumo-render writes.
