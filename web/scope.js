@@ -102,22 +102,27 @@
   }
 
   // The Worker comes from a Blob of the two functions' text: a page opened from file:// may
-  // not start one from a file.
+  // not start one from a file.  Resolves once the Worker has its work (at once if it cannot
+  // start).
   function computeShow(onSamples) {
     const seed = show.seed || Array.from(crypto.getRandomValues(new Uint32Array(2)));
     let worker;
+    let begin;
+    const begun = new Promise((resolve) => (begin = resolve));
     try {
       const source = `"use strict";\n${lumoShowModule}\n(${lumoShowWorker})();\n`;
       worker = new Worker(URL.createObjectURL(new Blob([source], { type: "text/javascript" })));
     } catch (error) {
       fail(`This browser refused to start the page's worker (${error.message}): open the page in Chromium or ` +
         "Firefox, or serve its folder (python3 -m http.server) and open it from there.");
-      return;
+      return Promise.resolve();
     }
     worker.onerror = (event) => fail(`The show could not be computed: ${event.message || "the worker failed"}`);
     worker.onmessage = (event) => {
       const message = event.data;
-      if (message.error) {
+      if (message.begun) {
+        begin();
+      } else if (message.error) {
         fail(`The show could not be computed: ${message.error}`);
         worker.terminate();
       } else if (message.prepared) {
@@ -141,6 +146,7 @@
     worker.postMessage({ module, models: LUMO_MODULE.models, seed, frames: totalFrames }, [module.buffer]);
     window.LUMO_MODULE = null;  // the Worker has its copy
     ui.progress.textContent = "preparing the show…";
+    return begun;
   }
 
   // FNV-1a over the bytes of the first `frames` frames, for tests to compare the page's mix
@@ -839,7 +845,9 @@
 
   function tick() {
     if (!state.playing) return;
-    drawLive(heardSample());
+    // Until the first sound nothing moves: a frame drawn then would only cost the time the
+    // show's Worker and the browser need (a software renderer reads each one back).
+    if (state.audio.startTime !== null) drawLive(heardSample());
     requestAnimationFrame(tick);
   }
 
@@ -1074,7 +1082,7 @@
   }
 
   function start() {
-    message.hidden = true;  // "Loading …" until now
+    if (root.dataset.state !== "error") message.hidden = true;  // "Loading …" until now
     buildTimeline();
     readControls();
     const made = makeScreen();
@@ -1159,12 +1167,8 @@
     } else {
       drawStill(0);
     }
-    root.dataset.state = "ready";
+    if (root.dataset.state !== "error") root.dataset.state = "ready";
     timings.ready = performance.now();
-    computeShow(() => {
-      drawWaitingStill();
-      queueMixed();
-    });
   }
 
   // For tests and measurements in a browser's console.
@@ -1179,11 +1183,20 @@
     },
   };
 
-  try {
-    start();
-  } catch (error) {
-    root.dataset.state = "error";
-    say(`The scope could not start: ${error.message}`);
-    throw error;
-  }
+  // The Worker first, and the screen once it has begun (or after 0.3 s): the screen's first
+  // frame holds this thread for a while (a software renderer reads it back), and a Worker
+  // cannot start before the thread is free.
+  const begun = computeShow(() => {
+    drawWaitingStill();
+    queueMixed();
+  });
+  Promise.race([begun, new Promise((resolve) => setTimeout(resolve, 300))]).then(() => {
+    try {
+      start();
+    } catch (error) {
+      root.dataset.state = "error";
+      say(`The scope could not start: ${error.message}`);
+      throw error;
+    }
+  });
 })();

@@ -69,11 +69,12 @@ async function lumoShowModule(bytes, models) {
 }
 
 // The Worker: one message { module, models, seed, frames } starts it; it answers with
-// { prepared }, then { first, samples } stretch after stretch until `frames` frames are
+// { begun } at once, { prepared }, then { first, samples } stretch after stretch until `frames` frames are
 // mixed, making each figure when the mix reaches its first use, then { done }; or { error }.
 function lumoShowWorker() {
   self.onmessage = async (event) => {
     const { module, models, seed, frames } = event.data;
+    self.postMessage({ begun: true });
     try {
       const started = performance.now();
       const show = await lumoShowModule(module, models);

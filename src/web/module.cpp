@@ -56,6 +56,11 @@ Module& module() {
 
 bool is_made(Figure figure) { return module().made[static_cast<std::size_t>(figure)]; }
 
+bool is_clip(Figure figure) {
+    constexpr auto kClips = std::to_array<Figure>({Clip1, Clip2, Clip3, Clip4, Clip5, Clip6, Clip7, Clip8});
+    return std::ranges::find(kClips, figure) != kClips.end();
+}
+
 // When the score first plays `figure`, or infinity if never.  The closing figure is made
 // from the long hand, with it, so it counts as the long hand's.
 float first_use(Figure figure) {
@@ -121,7 +126,7 @@ LUMO_EXPORT(lumo_prepare) int lumo_prepare(std::uint32_t seed_high, std::uint32_
     m.mix.reset();
     m.made = {};
     m.engines = detail::figure_engines(random);
-    m.inputs = detail::load_show_inputs(1);
+    m.inputs.reset();  // read with the first figure that is drawn from the models
     m.show = PreparedShow{};
     m.show->score = make_score();
     return 0;
@@ -140,10 +145,14 @@ LUMO_EXPORT(lumo_make_figure) void lumo_make_figure(int number) {
     using enum Figure;
     auto& m = module();
     const auto figure = static_cast<Figure>(checked_index(static_cast<std::size_t>(number) - 1, kFigureCount));
-    if (figure == ClosingFigure || web::is_made(figure) || !m.inputs) return;
+    if (figure == ClosingFigure || web::is_made(figure) || m.engines.empty()) return;
+    // The clips come from their own generator: the sound starts without parsing a model.
+    static const detail::ShowInputs no_inputs{};
+    if (!web::is_clip(figure) && !m.inputs) m.inputs = detail::load_show_inputs(1);
+    const detail::ShowInputs& inputs = m.inputs ? *m.inputs : no_inputs;
     RandomEngine& engine = m.engines[static_cast<std::size_t>(figure)];
-    ChannelPair made = detail::make_figure(figure, *m.inputs, engine);
-    if (figure == RaisedHandLong) web::hand_over(ClosingFigure, detail::make_closing_figure(made, *m.inputs));
+    ChannelPair made = detail::make_figure(figure, inputs, engine);
+    if (figure == RaisedHandLong) web::hand_over(ClosingFigure, detail::make_closing_figure(made, inputs));
     web::hand_over(figure, std::move(made));
 }
 
