@@ -4,8 +4,9 @@
 // and the whole mix, in ms from the page's start) and, once the whole show is mixed, the
 // peak resident memory of the tab's renderer process (the page and its Worker).
 //
-//   node --experimental-websocket bench/page_open.mjs CHROMIUM PAGE_DIR [RUNS]
+//   node --experimental-websocket bench/page_open.mjs CHROMIUM PAGE_DIR [RUNS] [--silent]
 //
+// --silent leaves the page unplayed (no first sound): the memory without the sound queued.
 // Each run is a new browser with a new profile; the medians close the output.  Timings
 // belong here, never in a test: the machine is shared.
 import { spawn } from "node:child_process";
@@ -14,7 +15,8 @@ import os from "node:os";
 import path from "node:path";
 import { pathToFileURL } from "node:url";
 
-const [chromium, pageDir, runs = "5"] = process.argv.slice(2);
+const [chromium, pageDir, runs = "5", silent] = process.argv.slice(2);
+const play = silent !== "--silent";
 if (!chromium || !pageDir) {
   console.error("usage: node --experimental-websocket page_open.mjs CHROMIUM PAGE_DIR [RUNS]");
   process.exit(2);
@@ -107,9 +109,9 @@ async function openOnce(page) {
     const { sessionId } = await send("Target.attachToTarget", { targetId, flatten: true });
     await send("Page.navigate", { url: page }, sessionId);
     let timings = null;
-    for (let waited = 0; waited < 300000 && !(timings && timings.mixed && timings.firstSound); waited += 50) {
+    for (let waited = 0; waited < 300000 && !(timings && timings.mixed && (timings.firstSound || !play)); waited += 50) {
       timings = await evaluate(send, sessionId,
-        "(() => { if (!window.lumoScope) return null; if (!lumoScope.state.playing) lumoScope.play();" +
+        `(() => { if (!window.lumoScope) return null; if (${play} && !lumoScope.state.playing) lumoScope.play();` +
         " const m = document.getElementById('message');" +
         " return Object.assign({}, lumoScope.timings, { state: document.documentElement.dataset.state," +
         " message: m && !m.hidden ? m.textContent : '' }); })()");
@@ -138,10 +140,12 @@ const results = [];
 for (let run = 0; run < Number(runs); ++run) {
   const result = await openOnce(page);
   results.push(result);
-  console.log(`run ${run + 1}: scripts ${result.scriptsLoaded.toFixed(0)} ms, ready ${result.ready.toFixed(0)} ms, first samples ${result.firstSamples.toFixed(0)} ms, first sound ${result.firstSound.toFixed(0)} ms, prepared ${result.prepared.toFixed(0)} ms ` +
+  console.log(`run ${run + 1}: scripts ${result.scriptsLoaded.toFixed(0)} ms, ready ${result.ready.toFixed(0)} ms, ` +
+    `first samples ${result.firstSamples.toFixed(0)} ms, first sound ${(result.firstSound || NaN).toFixed(0)} ms, prepared ${result.prepared.toFixed(0)} ms ` +
     `(Worker ${result.preparation.toFixed(0)} ms), mixed ${result.mixed.toFixed(0)} ms, ` +
     `Worker memory ${(result.memoryBytes / 2 ** 20).toFixed(0)} MiB, renderer peak ${result.rendererPeakMiB.toFixed(0)} MiB; ` +
     `load ${os.loadavg()[0].toFixed(1)}`);
 }
 const keys = ["scriptsLoaded", "firstSound", "prepared", "preparation", "mixed", "rendererPeakMiB"];
-console.log(`median of ${results.length}: ` + keys.map((key) => `${key} ${median(results.map((r) => r[key])).toFixed(0)}`).join(", "));
+console.log(`median of ${results.length}: ` +
+  keys.map((key) => `${key} ${median(results.map((r) => r[key] || NaN)).toFixed(0)}`).join(", "));
