@@ -137,6 +137,20 @@ double times_power_of_two(double x, double k) {
 
 }  // namespace
 
+void exact_exp_block(const double* x, double* out, std::size_t count) {
+    double r[kPowBlock], k[kPowBlock], sum[kPowBlock];
+    count = std::min(count, kPowBlock);
+    for (std::size_t i = 0; i < count; ++i) {
+        k[i] = round_half_away(x[i] / std::numbers::ln2);
+        r[i] = (x[i] - k[i] * ln2_high) - k[i] * ln2_low;
+        sum[i] = 1.0;
+    }
+    for (int n = 18; n >= 1; --n) {
+        for (std::size_t i = 0; i < count; ++i) sum[i] = 1.0 + sum[i] * r[i] / n;
+    }
+    for (std::size_t i = 0; i < count; ++i) out[i] = times_power_of_two(sum[i], k[i]);
+}
+
 void exact_pow_block(const double* x, double y, double* out, std::size_t count) {
     double m[kPowBlock], e[kPowBlock], u[kPowBlock], u2[kPowBlock], sum[kPowBlock];
     count = std::min(count, kPowBlock);
@@ -155,19 +169,10 @@ void exact_pow_block(const double* x, double y, double* out, std::size_t count) 
     for (int n = 41; n >= 3; n -= 2) {
         for (std::size_t i = 0; i < count; ++i) sum[i] = (sum[i] + 1.0 / n) * u2[i];
     }
-    // exact_exp of y·log, with m holding the reduced argument r and e the power k.
-    for (std::size_t i = 0; i < count; ++i) {
-        const double log = 2 * (u[i] + u[i] * sum[i]) + e[i] * ln2_high + e[i] * ln2_low;
-        const double z = y * log;
-        const double k = round_half_away(z / std::numbers::ln2);
-        m[i] = (z - k * ln2_high) - k * ln2_low;
-        e[i] = k;
-        sum[i] = 1.0;
-    }
-    for (int n = 18; n >= 1; --n) {
-        for (std::size_t i = 0; i < count; ++i) sum[i] = 1.0 + sum[i] * m[i] / n;
-    }
-    for (std::size_t i = 0; i < count; ++i) out[i] = x[i] == 0 ? 0.0 : times_power_of_two(sum[i], e[i]);
+    // Then exact_exp of y·log.
+    for (std::size_t i = 0; i < count; ++i) m[i] = y * (2 * (u[i] + u[i] * sum[i]) + e[i] * ln2_high + e[i] * ln2_low);
+    exact_exp_block(m, out, count);
+    for (std::size_t i = 0; i < count; ++i) out[i] = x[i] == 0 ? 0.0 : out[i];
 }
 
 }  // namespace modelgen

@@ -36,5 +36,7 @@ double exact_pow(double x, double y);
 // before.  At most kPowBlock values a call.
 inline constexpr std::size_t kPowBlock = 64;
 void exact_pow_block(const double* x, double y, double* out, std::size_t count);
+// out[i] = exact_exp(x[i]) for i < count (at most kPowBlock), in the same way.
+void exact_exp_block(const double* x, double* out, std::size_t count);
 
 }  // namespace modelgen
