@@ -89,38 +89,6 @@ namespace {
 constexpr double ln2_high = 6.93147180369123816490e-01;
 constexpr double ln2_low = 1.90821492927058770002e-10;
 
-}  // namespace
-
-// x = k·ln 2 + r with |r| <= ln 2 / 2, then e^r from its series (the first term left out is
-// below 1e-19 there) and the power of two exactly.
-double exact_exp(double x) {
-    const double k = std::round(x / std::numbers::ln2);
-    const double r = (x - k * ln2_high) - k * ln2_low;
-    double sum = 1.0;
-    for (int n = 18; n >= 1; --n) sum = 1.0 + sum * r / n;
-    return std::ldexp(sum, lumo::saturating_cast<int>(k));
-}
-
-// x = m·2^e with m in [sqrt(1/2), sqrt(2)), then ln m = 2·atanh(u), u = (m - 1) / (m + 1),
-// |u| < 0.172, from its series.
-double exact_log(double x) {
-    int e = 0;
-    double m = std::frexp(x, &e);
-    if (m < std::numbers::sqrt2 / 2) m *= 2, e -= 1;
-    const double u = (m - 1) / (m + 1), u2 = u * u;
-    double sum = 0;
-    for (int n = 41; n >= 3; n -= 2) sum = (sum + 1.0 / n) * u2;
-    return 2 * (u + u * sum) + e * ln2_high + e * ln2_low;
-}
-
-double exact_pow(double x, double y) { return x == 0 ? 0.0 : exact_exp(y * exact_log(x)); }
-
-}  // namespace modelgen
-
-namespace modelgen {
-
-namespace {
-
 // std::round for |x| < 2^52 and std::ldexp where the result is a normal number, from
 // operations that vectorise: the fractional part x - trunc(x) is exact, and so is a product
 // with a power of two that stays normal.
@@ -135,8 +103,31 @@ double times_power_of_two(double x, double k) {
     return x * std::bit_cast<double>(biased << 52);
 }
 
+// x = m·2^e with m in [sqrt(1/2), sqrt(2)), then ln m = 2·atanh(u), u = (m - 1) / (m + 1),
+// |u| < 0.172, from its series (0 for x = 0, which exact_pow needs as a placeholder).
+void log_block(const double* x, double* out, std::size_t count) {
+    double m[kPowBlock], e[kPowBlock], u[kPowBlock], u2[kPowBlock], sum[kPowBlock];
+    for (std::size_t i = 0; i < count; ++i) {
+        int exponent = 0;
+        m[i] = x[i] == 0 ? 1.0 : std::frexp(x[i], &exponent);
+        if (m[i] < std::numbers::sqrt2 / 2) m[i] *= 2, exponent -= 1;
+        e[i] = exponent;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        u[i] = (m[i] - 1) / (m[i] + 1);
+        u2[i] = u[i] * u[i];
+        sum[i] = 0;
+    }
+    for (int n = 41; n >= 3; n -= 2) {
+        for (std::size_t i = 0; i < count; ++i) sum[i] = (sum[i] + 1.0 / n) * u2[i];
+    }
+    for (std::size_t i = 0; i < count; ++i) out[i] = 2 * (u[i] + u[i] * sum[i]) + e[i] * ln2_high + e[i] * ln2_low;
+}
+
 }  // namespace
 
+// x = k·ln 2 + r with |r| <= ln 2 / 2, then e^r from its series (the first term left out is
+// below 1e-19 there) and the power of two exactly.
 void exact_exp_block(const double* x, double* out, std::size_t count) {
     double r[kPowBlock], k[kPowBlock], sum[kPowBlock];
     count = std::min(count, kPowBlock);
@@ -152,27 +143,31 @@ void exact_exp_block(const double* x, double* out, std::size_t count) {
 }
 
 void exact_pow_block(const double* x, double y, double* out, std::size_t count) {
-    double m[kPowBlock], e[kPowBlock], u[kPowBlock], u2[kPowBlock], sum[kPowBlock];
+    double logs[kPowBlock];
     count = std::min(count, kPowBlock);
-    // exact_log: frexp, then the series in u².
-    for (std::size_t i = 0; i < count; ++i) {
-        int exponent = 0;
-        m[i] = x[i] == 0 ? 1.0 : std::frexp(x[i], &exponent);
-        if (m[i] < std::numbers::sqrt2 / 2) m[i] *= 2, exponent -= 1;
-        e[i] = exponent;
-    }
-    for (std::size_t i = 0; i < count; ++i) {
-        u[i] = (m[i] - 1) / (m[i] + 1);
-        u2[i] = u[i] * u[i];
-        sum[i] = 0;
-    }
-    for (int n = 41; n >= 3; n -= 2) {
-        for (std::size_t i = 0; i < count; ++i) sum[i] = (sum[i] + 1.0 / n) * u2[i];
-    }
-    // Then exact_exp of y·log.
-    for (std::size_t i = 0; i < count; ++i) m[i] = y * (2 * (u[i] + u[i] * sum[i]) + e[i] * ln2_high + e[i] * ln2_low);
-    exact_exp_block(m, out, count);
+    log_block(x, logs, count);
+    for (std::size_t i = 0; i < count; ++i) logs[i] *= y;
+    exact_exp_block(logs, out, count);
     for (std::size_t i = 0; i < count; ++i) out[i] = x[i] == 0 ? 0.0 : out[i];
+}
+
+// The scalar forms are blocks of one: each formula has one home, above.
+double exact_exp(double x) {
+    double out = 0;
+    exact_exp_block(&x, &out, 1);
+    return out;
+}
+
+double exact_log(double x) {
+    double out = 0;
+    log_block(&x, &out, 1);
+    return out;
+}
+
+double exact_pow(double x, double y) {
+    double out = 0;
+    exact_pow_block(&x, y, &out, 1);
+    return out;
 }
 
 }  // namespace modelgen

@@ -30,10 +30,10 @@ double exact_log(double x);
 // x^y for x > 0 (0 for x = 0 and y > 0).
 double exact_pow(double x, double y);
 
-// out[i] = exact_pow(x[i], y) for i < count: the same operations value for value, so the
-// same bits, but a step at a time across all the values, so that their divisions overlap
-// (and run side by side where the target has vectors) instead of each waiting on the one
-// before.  At most kPowBlock values a call.
+// out[i] = exact_pow(x[i], y) for i < count, a step at a time across all the values, so
+// that their divisions overlap (and run side by side where the target has vectors) instead
+// of each waiting on the one before; the scalar forms are blocks of one, so the bits are
+// the same either way.  At most kPowBlock values a call.
 inline constexpr std::size_t kPowBlock = 64;
 void exact_pow_block(const double* x, double y, double* out, std::size_t count);
 // out[i] = exact_exp(x[i]) for i < count (at most kPowBlock), in the same way.
