@@ -1,6 +1,7 @@
 // What a scope frame costs at 600 × 600 and 30 fps, for the kinds of signal the show plays:
-// a dot figure (every sample a jump), a fast wireframe and a drum clip.  Items per second
-// are frames per second; the show needs 30, the video several times that.
+// a dot figure (every sample a jump), a fast wireframe and a drum clip; and the wireframe as
+// a 1080p60 video frame.  Items per second are frames per second; the show needs 30, the
+// video several times that.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -76,17 +77,23 @@ Signal drum_clip() {
     return s;
 }
 
-void render(benchmark::State& state, const Signal& signal) {
-    ScopeSettings settings;
+// `video`: the frame as lumo-render --video makes it, 4:2:0 into one buffer for all frames.
+void render(benchmark::State& state, const Signal& signal, ScopeSettings settings = {}, bool video = false) {
     settings.threads = static_cast<int>(state.range(0));
     const std::int64_t frame = scope_frame_samples(settings);
     const std::int64_t frames = kSeconds * kScopeSampleRate / frame;
     ScopeScreen screen = make_scope_screen(settings);
+    std::vector<std::uint8_t> planes;
     std::int64_t k = 1;
     for (auto _ : state) {
         expose_scope_frame(screen, {signal, 0}, k * frame, settings);
-        RgbImage image = develop_scope_frame(screen, settings);
-        benchmark::DoNotOptimize(image.rgb.data());
+        if (video) {
+            develop_scope_video_frame(screen, settings, planes);
+            benchmark::DoNotOptimize(planes.data());
+        } else {
+            RgbImage image = develop_scope_frame(screen, settings);
+            benchmark::DoNotOptimize(image.rgb.data());
+        }
         k = k % frames + 1;
     }
     state.SetItemsProcessed(state.iterations());
@@ -95,10 +102,16 @@ void render(benchmark::State& state, const Signal& signal) {
 void BM_ScopeDotFigure(benchmark::State& state) { render(state, dot_figure()); }
 void BM_ScopeWireframe(benchmark::State& state) { render(state, wireframe()); }
 void BM_ScopeDrumClip(benchmark::State& state) { render(state, drum_clip()); }
+// The video's frames at 1080 × 1080 and 60 fps: real time is 60 items per second, for the
+// model alone (the encoder takes its share of the two cores besides).
+void BM_ScopeVideo1080p60Wireframe(benchmark::State& state) {
+    render(state, wireframe(), {.size = 1080, .fps = 60}, true);
+}
 // Argument: threads (0: one per core).
 BENCHMARK(BM_ScopeDotFigure)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ScopeWireframe)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ScopeDrumClip)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ScopeVideo1080p60Wireframe)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace lumo

@@ -183,6 +183,49 @@ TEST(Scope, PictureDependsOnlyOnTheSamplesAroundItsFrame) {
     EXPECT_NE(render_scope_frame(slice(first, last - 1), end, settings).rgb, one.rgb);
 }
 
+// The video's form of a frame is the picture itself: decoded as BT.601 at studio range,
+// each 2 × 2 block comes back as its RGB (dark, green, whitened where it dwells), on any
+// number of threads.
+TEST(Scope, TheVideoFrameDecodesToThePicture) {
+    ScopeSettings settings = small_scope();
+    settings.phosphor = ScopePhosphor::Amber;
+    const std::vector<float> figure = signal(0, 3 * kFrame, [](std::int64_t n) {
+        const double t = static_cast<double>(n) / kScopeSampleRate;
+        return Point{static_cast<float>(0.8 * std::sin(2 * 3.14159265 * 110 * t)),
+                     static_cast<float>(0.6 * std::sin(2 * 3.14159265 * 165 * t + 0.3))};
+    });
+    const ScopeScreen screen = exposed({figure, 0}, 2, settings);
+    const RgbImage rgb = develop_scope_frame(screen, settings);
+    std::vector<std::uint8_t> planes;
+    develop_scope_video_frame(screen, settings, planes);
+    ASSERT_EQ(planes.size(), kSize * kSize * 3 / 2);
+    const std::uint8_t* u = planes.data() + kSize * kSize;
+    const std::uint8_t* v = u + kSize * kSize / 4;
+    double worst = 0;
+    for (int by = 0; by < kSize / 2; ++by) {
+        for (int bx = 0; bx < kSize / 2; ++bx) {
+            const double cb = u[by * kSize / 2 + bx] - 128.0, cr = v[by * kSize / 2 + bx] - 128.0;
+            for (int c = 0; c < 3; ++c) {
+                double shown = 0, decoded = 0;
+                for (int k = 0; k < 4; ++k) {
+                    const int x = 2 * bx + k % 2, y = 2 * by + k / 2;
+                    shown += rgb.rgb[static_cast<std::size_t>(y * kSize + x) * 3 + c];
+                    const double luma = 1.164 * (planes[static_cast<std::size_t>(y * kSize + x)] - 16.0);
+                    decoded += luma + (c == 0 ? 1.596 * cr : c == 1 ? -0.392 * cb - 0.813 * cr : 2.017 * cb);
+                }
+                worst = std::max(worst, std::fabs(shown - decoded) / 4);
+            }
+        }
+    }
+    EXPECT_LT(worst, 3.0);
+    EXPECT_EQ(planes[0], 16);  // the dark corner
+    EXPECT_EQ(u[0], 128);
+    settings.threads = 3;
+    std::vector<std::uint8_t> threaded;
+    develop_scope_video_frame(screen, settings, threaded);
+    EXPECT_EQ(threaded, planes);
+}
+
 TEST(Scope, NaNAndHugeSamplesLeaveAFiniteScreen) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();

@@ -141,6 +141,13 @@ void expose_scope_frame(ScopeScreen& screen, const StereoSamples& samples, std::
 // The picture of the screen as it is: bloom and tone map.
 RgbImage develop_scope_frame(const ScopeScreen& screen, const ScopeSettings& settings);
 
+// The same picture as a video encoder takes it (an even size only): planar 4:2:0 YCbCr,
+// BT.601 at studio range, into `planes` (resized to fit, so one buffer serves every
+// frame): the size × size luma rows, then the blue and the red colour difference, each
+// (size / 2)² with one value per 2 × 2 block.
+void develop_scope_video_frame(const ScopeScreen& screen, const ScopeSettings& settings,
+                               std::vector<std::uint8_t>& planes);
+
 // How many frames before a frame still show in it: glow that has decayed below 1/10000
 // is left out.
 int scope_lead_in_frames(const ScopeSettings& settings);
