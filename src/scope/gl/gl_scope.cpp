@@ -233,6 +233,8 @@ void GlScope::develop(int x, int y, int side) {
     glUniform1f(gl.develop.uniform("u_halo_width"), static_cast<float>(gl.halo_width));
     glUniform1f(gl.develop.uniform("u_exposure"), s.exposure);
     glUniform1f(gl.develop.uniform("u_bloom"), s.bloom);
+    glUniform2f(gl.develop.uniform("u_origin"), static_cast<float>(x), static_cast<float>(y));
+    glUniform1f(gl.develop.uniform("u_scale"), static_cast<float>(s.size) / static_cast<float>(side));
     glUniform3f(gl.develop.uniform("u_colour"), kScopePhosphorColour[0], kScopePhosphorColour[1],
                 kScopePhosphorColour[2]);
     draw_quad(gl.quad_buffer);
