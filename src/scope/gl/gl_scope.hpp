@@ -47,8 +47,10 @@ public:
     RgbImage render_frame(const StereoSamples& samples, std::int64_t end);
 
     int glow_bits() const;
-    // Draw calls and segments (quads) of the last expose, for measurements.
+    // Segments (quads) of the last expose and the pixels their quads cover (overlaps
+    // counted each time), for measurements.
     long quads_drawn() const;
+    double beam_pixels() const;
 
     struct Gl;
 private:
