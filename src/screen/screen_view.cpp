@@ -34,8 +34,10 @@ void run_view(std::stop_token stop, std::shared_ptr<const ViewRing> ring, std::i
         say(opened.error().message() + ", so the show plays without the view.");
         return;
     }
-    KmsOutput& output = *opened.value();
+    // The console goes back to text after the output has put its CRTC back.
     const ConsoleGraphics console;
+    const std::unique_ptr<KmsOutput> owned = std::move(opened).value();
+    KmsOutput& output = *owned;
     ViewDrawer view(*ring, rate);
     // The scope fitted to the screen, or the reason it cannot be, said.
     const auto fit = [&] {

@@ -11,6 +11,9 @@ namespace {
 // After a gap longer than this many scope frames (a stall, a display that came back) the
 // view starts afresh from the frame before the one playing.
 constexpr std::int64_t kLongestSpanFrames = 4;
+// A larger screen (a 4K television) shows the scope of this size scaled up: its cost
+// grows with the square of the side, the sharpness it adds is little.
+constexpr int kLargestScope = 1080;
 
 }  // namespace
 
@@ -25,9 +28,10 @@ Status ViewDrawer::fit(int width, int height) {
     width_ = width;
     height_ = height;
     drawn_ = -1;
-    if (scope_ && settings_.size == side_) return {};
+    const int size = std::min(side_, kLargestScope);
+    if (scope_ && settings_.size == size) return {};
     scope_.reset();
-    settings_.size = side_;
+    settings_.size = size;
     Result<std::unique_ptr<GlScope>> made = GlScope::make(settings_);
     if (!made.ok()) return made.error();
     scope_ = std::move(made).value();

@@ -24,7 +24,8 @@ public:
     ViewDrawer(const ViewRing& ring, std::int64_t rate);
 
     // The scope for a screen of width × height pixels (made again only when the square's
-    // side changes); the error is the GPU's reason it cannot draw it.
+    // side changes; drawn at 1080 pixels at most and scaled up beyond); the error is the
+    // GPU's reason it cannot draw it.
     Status fit(int width, int height);
     // The picture at the monotonic instant `now` into `framebuffer` (0: the screen's).
     void draw(unsigned framebuffer, std::int64_t now_nanoseconds);
