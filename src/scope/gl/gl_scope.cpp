@@ -254,6 +254,11 @@ RgbImage GlScope::render_frame(const StereoSamples& samples, std::int64_t end) {
     clear();
     const std::int64_t frame = scope_frame_samples(s);
     for (int k = scope_lead_in_frames(s); k >= 0; --k) expose(samples, end - k * frame);
+    return picture();
+}
+
+RgbImage GlScope::picture() {
+    const ScopeSettings& s = gl_->settings;
     glBindFramebuffer(GL_FRAMEBUFFER, gl_->picture.framebuffer);
     develop(0, 0, s.size);
     const std::size_t width = static_cast<std::size_t>(s.size);

@@ -43,6 +43,8 @@ public:
     void expose_span(const StereoSamples& samples, std::int64_t first, std::int64_t end);
     // Bloom and tone map into the bound framebuffer's `viewport` square (x, y, side).
     void develop(int x, int y, int side);
+    // The picture of the glow as it is (develop_scope_frame's), read back.
+    RgbImage picture();
     // The frame render_scope_frame draws, read back.
     RgbImage render_frame(const StereoSamples& samples, std::int64_t end);
 
