@@ -50,11 +50,18 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "lumo plays a show of rotating models, title texts and flying boxes as\n\
 stereo audio: wired to an oscilloscope in XY mode, the left channel draws X\n\
 and the right channel Y. lumo-render writes the same show to files. The lumo\n\
-service (not enabled on install) plays the show on the DAC again and again.")
+service (not enabled on install) plays the show on the DAC again and again;\n\
+lumo --screen also draws it as a scope on the display, through DRM/KMS.")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "lumo maintainers <maintainers@users.noreply.c-seed-59f2cb5e.example>")
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${LUMO_DEBIAN_ARCHITECTURE})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The libraries lumo --screen links come through shlibdeps; what draws is loaded at run
+# time: Mesa's EGL and its drivers (vc4, v3d, or the software renderer).  Without them the
+# show plays without the view.
+if(LUMO_GPU)
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libegl-mesa0, libgl1-mesa-dri")
+endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${CMAKE_BINARY_DIR}/packaging/conffiles

@@ -18,20 +18,21 @@ constexpr const char* kLoopback = "hw:CARD=Loopback,DEV=1";
 
 // A stream around a tiny show, so that these tests need not render the real one.
 template <class T>
-Result<std::unique_ptr<audio::Stream>> tiny_stream_of(const audio::Device& device, const audio::StreamConfig& config) {
+Result<std::unique_ptr<audio::Stream>> tiny_stream_of(const audio::Device& device, const audio::StreamConfig& config,
+                                                      std::shared_ptr<ViewRing> view) {
     PreparedShow show;
     for (ChannelPair& figure : show.voice_figures) figure = {{0.0f}, {0.0f}};
     show.score = make_score();
-    return build_stream<T>(device, config, monotonic_now(), std::move(show));
+    return build_stream<T>(device, config, monotonic_now(), std::move(show), std::move(view));
 }
 
 Result<std::unique_ptr<audio::Stream>> tiny_stream(audio::SampleFormat format, const audio::Device& device,
-                                                    const audio::StreamConfig& config) {
+                                                    const audio::StreamConfig& config, std::shared_ptr<ViewRing> view) {
     using audio::SampleFormat;
     switch (format) {
-        case SampleFormat::I16: return tiny_stream_of<std::int16_t>(device, config);
-        case SampleFormat::F32: return tiny_stream_of<float>(device, config);
-        default: return tiny_stream_of<std::int32_t>(device, config);
+        case SampleFormat::I16: return tiny_stream_of<std::int16_t>(device, config, view);
+        case SampleFormat::F32: return tiny_stream_of<float>(device, config, view);
+        default: return tiny_stream_of<std::int32_t>(device, config, view);
     }
 }
 
@@ -107,6 +108,33 @@ TEST(RunLumo, TheStreamIsAlwaysStereoAt96000InTheDevicesFormat) {
     audio::FakeHost i16 = default_host_with({.name = "default", .config = {2, 48000, std::nullopt, audio::SampleFormat::I16}});
     EXPECT_EQ(run(i16, {"lumo"}).status, 0);
     EXPECT_EQ(i16.record(0).stream(0).format, audio::SampleFormat::I16);
+}
+
+// The ring a view was started on, and the frames it held while the show played.
+std::shared_ptr<const ViewRing> view_ring;
+std::int64_t view_frames = -1;
+std::jthread record_view(std::shared_ptr<const ViewRing> ring) {
+    view_ring = std::move(ring);
+    return {};
+}
+void pump_while_sleeping(std::chrono::seconds) {
+    sleeping_host->record(0).stream(0).pump<float>(256);
+    view_frames = view_ring ? view_ring->mark().written : -1;
+}
+
+TEST(RunLumo, ScreenAfterTheDeviceStartsTheViewOnTheStreamsMix) {
+    for (const auto& [args, wanted] : std::vector<std::pair<std::vector<std::string>, bool>>{
+             {{"lumo", "default", "--screen"}, true}, {{"lumo", "default", "x", "--screen"}, true},
+             {{"lumo", "--screen"}, false}, {{"lumo", "default"}, false}, {{"lumo"}, false}}) {
+        audio::FakeHost host = default_host_with();
+        view_ring.reset();
+        sleeping_host = &host;
+        std::ostringstream out, err;
+        EXPECT_EQ(run_lumo(host, args, out, err, pump_while_sleeping, tiny_stream, record_view), 0);
+        // The first argument keeps its meaning: "--screen" there is a device name, so the default.
+        EXPECT_EQ(out.str().rfind("Output device : default\n", 0), 0u);
+        EXPECT_EQ(view_frames, wanted ? 256 : -1) << args.back();
+    }
 }
 
 TEST(SelectDevice, AnythingButTheTwoWordsMeansTheDefault) {

@@ -224,6 +224,10 @@ TEST(Scope, TheVideoFrameDecodesToThePicture) {
     std::vector<std::uint8_t> threaded;
     develop_scope_video_frame(screen, settings, threaded);
     EXPECT_EQ(threaded, planes);
+    // A picture drawn elsewhere (the GPU's) gets the same colours.
+    std::vector<std::uint8_t> converted;
+    video_frame_of(rgb, converted);
+    EXPECT_EQ(converted, planes);
 }
 
 TEST(Scope, NaNAndHugeSamplesLeaveAFiniteScreen) {

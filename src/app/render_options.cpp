@@ -244,7 +244,9 @@ Status check_mode_needs(const RenderOptions& options, const std::vector<const Va
                                std::string(render_mode_info(options.mode).flag));
         }
     }
-    if (options.gpu && options.mode != RenderMode::Scope) return usage_error("--gpu goes with --scope");
+    if (options.gpu && options.mode != RenderMode::Scope && options.mode != RenderMode::Video) {
+        return usage_error("--gpu goes with --scope or --video");
+    }
     switch (options.mode) {
         case RenderMode::Scope:
             if (options.at.empty()) return usage_error("--scope needs the times to show: --at T[,T…]");

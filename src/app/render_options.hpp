@@ -41,7 +41,7 @@ inline constexpr RenderModeInfo kRenderModes[] = {
     {RenderMode::ScopeSheet, "--scope-sheet", RenderTarget::File,
      "--scope-sheet FILE.png [--input FILE.wav [--every S]] [LOOK] [--seed N]"},
     {RenderMode::Video, "--video", RenderTarget::File,
-     "--video FILE.mp4|FILE.mkv [--input FILE.wav] [--from S] [--seconds S] [--fps N] [--size PX] [LOOK] [--seed N]"},
+     "--video FILE.mp4|FILE.mkv [--input FILE.wav] [--from S] [--seconds S] [--fps N] [--size PX] [LOOK] [--gpu] [--seed N]"},
     {RenderMode::Html, "--html", RenderTarget::Directory, "--html DIR [--seconds S] [--seed N]"},
 };
 

@@ -14,10 +14,23 @@
 #include "app/render_files.hpp"
 #include "app/render_mix.hpp"
 #include "scope/scope.hpp"
+#if LUMO_GPU
+#include "scope/gl/gl_scope.hpp"
+#include "screen/offscreen.hpp"
+#endif
 
 namespace lumo {
 
 namespace {
+
+#if !LUMO_GPU
+// A build without GL ES never draws on the GPU: what write_frames would call on it.
+struct GlScope {
+    void clear() {}
+    void expose(const StereoSamples&, std::int64_t) {}
+    RgbImage picture() { return {}; }
+};
+#endif
 
 // The samples go to ffmpeg and come back as they are in memory.
 static_assert(std::endian::native == std::endian::little, "ffmpeg reads the samples as f32le");
@@ -122,8 +135,10 @@ Status read_sound(int sound, const VideoSpan& span, std::int64_t first, std::int
 
 // The frames into the encoder: frame k ends at `from` + k frames.  The screen starts with
 // the glow of the frames before the first, as a frame of --scope does.
-Status write_frames(const EncoderProcess& encoder, int sound, const VideoSpan& span, int fps) {
-    ScopeScreen screen = make_scope_screen(span.settings);
+// With `gpu` the frames are drawn by the GL ES scope instead of the CPU model.
+Status write_frames(const EncoderProcess& encoder, int sound, const VideoSpan& span, int fps, GlScope* gpu) {
+    ScopeScreen screen = gpu ? ScopeScreen{} : make_scope_screen(span.settings);
+    if (gpu) gpu->clear();
     std::vector<float> samples;
     std::vector<std::uint8_t> picture;
     Progress progress(static_cast<double>(span.frames) / fps);
@@ -131,9 +146,13 @@ Status write_frames(const EncoderProcess& encoder, int sound, const VideoSpan& s
         const std::int64_t end = span.from + k * span.frame_samples;
         const std::int64_t first = end - span.frame_samples - kScopeFilterLobes;
         if (Status read = read_sound(sound, span, first, end + kScopeFilterLobes, samples); !read) return read;
-        expose_scope_frame(screen, {samples, first}, end, span.settings);
+        gpu ? gpu->expose({samples, first}, end) : expose_scope_frame(screen, {samples, first}, end, span.settings);
         if (k < 0) continue;
-        develop_scope_video_frame(screen, span.settings, picture);
+        if (gpu) {
+            video_frame_of(gpu->picture(), picture);
+        } else {
+            develop_scope_video_frame(screen, span.settings, picture);
+        }
         if (Status written = write_to_encoder(encoder, picture); !written) return written;
         if ((k + 1) % fps == 0 || k + 1 == span.frames) progress.show("video", static_cast<double>(k + 1) / fps);
     }
@@ -183,6 +202,22 @@ Status write_video_of(const RenderOptions& options, int sample_rate, double leng
     const Result<std::string> ffmpeg = find_program(kVideoEncoder);
     if (!ffmpeg) return ffmpeg.error();
     const VideoSpan span = video_span(options, sample_rate, length);
+#if LUMO_GPU
+    std::unique_ptr<OffscreenGl> context;
+    std::unique_ptr<GlScope> gpu;
+    if (options.gpu) {
+        Result<std::unique_ptr<OffscreenGl>> made = OffscreenGl::make();
+        if (!made) return made.error();
+        context = std::move(made).value();
+        Result<std::unique_ptr<GlScope>> scope = GlScope::make(span.settings);
+        if (!scope) return scope.error();
+        gpu = std::move(scope).value();
+    }
+    GlScope* drawer = gpu.get();
+#else
+    if (options.gpu) return Error("this lumo-render was built without GL ES, so --gpu is not available");
+    GlScope* drawer = nullptr;
+#endif
     Result<int> scratch = open_scratch_file(options.path);
     if (!scratch) return scratch.error();
     const int sound = scratch.value();
@@ -197,7 +232,7 @@ Status write_video_of(const RenderOptions& options, int sample_rate, double leng
                 start_encoder(ffmpeg.value(), video_encoder_arguments(options, pending.temporary, sample_rate), sound);
             if (!started) return started.error();
             EncoderProcess& encoder = started.value();
-            if (Status written = write_frames(encoder, sound, span, options.fps); !written) {
+            if (Status written = write_frames(encoder, sound, span, options.fps, drawer); !written) {
                 stop_encoder(encoder);
                 return written.error().context("cannot write " + options.path);
             }
@@ -208,6 +243,9 @@ Status write_video_of(const RenderOptions& options, int sample_rate, double leng
         });
     }();
     ::close(sound);
+#if LUMO_GPU
+    gpu.reset();  // while its context is still current
+#endif
     return done;
 }
 

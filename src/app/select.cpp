@@ -16,6 +16,8 @@ constexpr std::string_view kLoopbackName = "hw:CARD=Loopback,DEV=1";
 
 // The show's stream, whatever the device prefers: only its sample format is taken.
 constexpr audio::StreamConfig kShowStreamConfig{kChannels, kSampleRate};
+// A second of the show for the view: far more than the device's queue and a few frames.
+constexpr std::size_t kViewRingFrames = kSampleRate;
 
 // A device whose name cannot be read is passed over, not fatal.
 Result<std::unique_ptr<audio::Device>> find_hifiberry(audio::Host& host) {
@@ -49,7 +51,7 @@ std::string debug_form(const Result<std::string>& name) {
 void print_line(std::ostream& out, std::string_view line) { out << line << '\n' << std::flush; }
 
 Status run(audio::Host& host, std::span<const std::string> args, std::ostream& out, SleepFunction sleep,
-           StreamMaker make) {
+           StreamMaker make, ViewStarter start_view) {
     Result<std::unique_ptr<audio::Device>> selected = select_device(host, args);
     if (!selected) return selected.error();
     std::unique_ptr<audio::Device> device = std::move(selected).value();
@@ -63,7 +65,10 @@ Status run(audio::Host& host, std::span<const std::string> args, std::ostream& o
     print_line(out, "Device : " + debug_form(device->name()));
     print_line(out, "Default output config : " + audio::debug_form(config.value()));
 
-    Result<std::unique_ptr<audio::Stream>> built = make(config.value().sample_format, *device, kShowStreamConfig);
+    std::shared_ptr<ViewRing> ring;
+    if (start_view != nullptr && wants_screen(args)) ring = std::make_shared<ViewRing>(kViewRingFrames);
+    Result<std::unique_ptr<audio::Stream>> built =
+        make(config.value().sample_format, *device, kShowStreamConfig, ring);
     if (!built) return built.error();
     device.reset();  // the stream keeps what it needs
     std::unique_ptr<audio::Stream> stream = std::move(built).value();
@@ -72,7 +77,9 @@ Status run(audio::Host& host, std::span<const std::string> args, std::ostream& o
         stream.reset();
         return played.error();
     }
+    std::jthread view = ring ? start_view(ring) : std::jthread();
     sleep(std::chrono::seconds{kShowSeconds});
+    view = std::jthread();  // stops it and waits, giving the screen back
     stream.reset();
     return {};
 }
@@ -89,9 +96,17 @@ Result<std::unique_ptr<audio::Device>> select_device(audio::Host& host, std::spa
     return device;
 }
 
+bool wants_screen(std::span<const std::string> args) {
+    // Argument 1 is always the device, so "--screen" there names one (the default).
+    for (std::size_t i = 2; i < args.size(); ++i) {
+        if (args[i] == "--screen") return true;
+    }
+    return false;
+}
+
 int run_lumo(audio::Host& host, std::span<const std::string> args, std::ostream& out, std::ostream& err,
-             SleepFunction sleep, StreamMaker make) {
-    Status status = run(host, args, out, sleep, make);
+             SleepFunction sleep, StreamMaker make, ViewStarter start_view) {
+    Status status = run(host, args, out, sleep, make, start_view);
     if (status) return 0;
     err << "Error: " << status.error().report() << '\n' << std::flush;
     return 1;

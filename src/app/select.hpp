@@ -6,9 +6,11 @@
 #include <ostream>
 #include <span>
 #include <string>
+#include <thread>
 
 #include "audio/audio.hpp"
 #include "core/error.hpp"
+#include "show/view_ring.hpp"
 
 namespace lumo {
 
@@ -19,15 +21,24 @@ namespace lumo {
 Result<std::unique_ptr<audio::Device>> select_device(audio::Host& host, std::span<const std::string> args);
 
 using SleepFunction = void (*)(std::chrono::seconds);
+// `view`, when not null, gets every buffer the stream's callback mixes.
 using StreamMaker = Result<std::unique_ptr<audio::Stream>> (*)(audio::SampleFormat format,
                                                                const audio::Device& device,
-                                                               const audio::StreamConfig& config);
+                                                               const audio::StreamConfig& config,
+                                                               std::shared_ptr<ViewRing> view);
+// Starts a view of the show reading `ring`; it runs until the thread goes (the program's
+// is start_screen_view, or one that says in a line on standard error that there is none).
+using ViewStarter = std::jthread (*)(std::shared_ptr<const ViewRing> ring);
+
+// Whether the arguments after the device ask for the view on the screen (--screen).
+bool wants_screen(std::span<const std::string> args);
 
 // Selects and reports the device, builds the show's stream with `make` (make_stream_for
 // with the thread's random engine, in the program), plays it, sleeps through the show and
-// closes it.  Returns the exit status: 0 after the show, 1 with "Error: " and the report
-// on `err`.
+// closes it; with --screen the view, started with `start_view` once the stream plays, runs
+// beside it and ends first.  Returns the exit status: 0 after the show, 1 with "Error: "
+// and the report on `err`.
 int run_lumo(audio::Host& host, std::span<const std::string> args, std::ostream& out, std::ostream& err,
-             SleepFunction sleep, StreamMaker make);
+             SleepFunction sleep, StreamMaker make, ViewStarter start_view = nullptr);
 
 }  // namespace lumo

@@ -1,5 +1,5 @@
-// The scope model's internals, shared by its files: kernel tables, the beam's path and
-// the row bands threads split a picture into.
+// The scope model's internals, shared by its files: kernel tables, the beam's path, the
+// row bands threads split a picture into and the video frame's colours.
 #pragma once
 
 #include <algorithm>
@@ -57,5 +57,20 @@ template <class Work> void run_bands(int bands, const Work& work) {
 
 // The number of bands `settings` asks for: its threads, or one per core.
 int band_count(const ScopeSettings& settings);
+
+// BT.601 at studio range (what ffmpeg's own conversion of RGB gives, and the video says it
+// is), in the usual 8-bit integer form: the luma of one pixel, the colour differences of
+// the sums of a 2 × 2 block.
+inline constexpr std::uint8_t kBlackLuma = 16;
+inline constexpr std::uint8_t kNoColour = 128;
+inline std::uint8_t luma(int r, int g, int b) {
+    return static_cast<std::uint8_t>(((66 * r + 129 * g + 25 * b + 128) >> 8) + 16);
+}
+inline std::uint8_t blue_difference(int r, int g, int b) {
+    return static_cast<std::uint8_t>(((-38 * r - 74 * g + 112 * b + 512) >> 10) + 128);
+}
+inline std::uint8_t red_difference(int r, int g, int b) {
+    return static_cast<std::uint8_t>(((112 * r - 94 * g - 18 * b + 512) >> 10) + 128);
+}
 
 }  // namespace lumo::scope_detail

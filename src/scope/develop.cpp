@@ -235,18 +235,9 @@ void check_screen(const ScopeScreen& screen, const ScopeSettings& settings, cons
     }
 }
 
-// BT.601 at studio range (what ffmpeg's own conversion of RGB gives, and the video says it
-// is), in the usual 8-bit integer form: the luma of one pixel, the colour differences of
-// the sums of a 2 × 2 block.
-constexpr std::uint8_t kBlackLuma = 16;
-constexpr std::uint8_t kNoColour = 128;
-std::uint8_t luma(int r, int g, int b) { return static_cast<std::uint8_t>(((66 * r + 129 * g + 25 * b + 128) >> 8) + 16); }
-std::uint8_t blue_difference(int r, int g, int b) {
-    return static_cast<std::uint8_t>(((-38 * r - 74 * g + 112 * b + 512) >> 10) + 128);
-}
-std::uint8_t red_difference(int r, int g, int b) {
-    return static_cast<std::uint8_t>(((112 * r - 94 * g - 18 * b + 512) >> 10) + 128);
-}
+using scope_detail::blue_difference;
+using scope_detail::luma;
+using scope_detail::red_difference;
 
 // A tone table's colours for the video: each entry's luma, and its red, green and blue
 // packed ten bits apart, so that one addition sums a 2 × 2 block's.
@@ -327,8 +318,8 @@ void develop_scope_video_frame(const ScopeScreen& screen, const ScopeSettings& s
             for (std::size_t c = 0; c < half; ++c) {
                 // Half a frame or more is black: that needs no table.
                 if (std::max({upper[2 * c], upper[2 * c + 1], lower[2 * c], lower[2 * c + 1]}) < tone.first_lit) {
-                    y_upper[2 * c] = y_upper[2 * c + 1] = y_lower[2 * c] = y_lower[2 * c + 1] = kBlackLuma;
-                    u_row[c] = v_row[c] = kNoColour;
+                    y_upper[2 * c] = y_upper[2 * c + 1] = y_lower[2 * c] = y_lower[2 * c + 1] = scope_detail::kBlackLuma;
+                    u_row[c] = v_row[c] = scope_detail::kNoColour;
                     continue;
                 }
                 const auto a = static_cast<std::size_t>(upper[2 * c]), b = static_cast<std::size_t>(upper[2 * c + 1]);

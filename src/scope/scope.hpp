@@ -147,6 +147,8 @@ RgbImage develop_scope_frame(const ScopeScreen& screen, const ScopeSettings& set
 // (size / 2)² with one value per 2 × 2 block.
 void develop_scope_video_frame(const ScopeScreen& screen, const ScopeSettings& settings,
                                std::vector<std::uint8_t>& planes);
+// A picture drawn elsewhere (an even square) into the same planes, with the same colours.
+void video_frame_of(const RgbImage& picture, std::vector<std::uint8_t>& planes);
 
 // How many frames before a frame still show in it: glow that has decayed below 1/10000
 // is left out.

@@ -8,9 +8,12 @@ uniform float u_halo_width;
 uniform float u_exposure;
 uniform float u_bloom;
 uniform vec3 u_colour;
+// Where the picture's square starts in the framebuffer, and scope pixels per screen pixel.
+uniform vec2 u_origin;
+uniform float u_scale;
 float halo_at(vec2 p) { return texture2D(u_halo, (p + 0.5) / u_halo_width).r; }
 void main() {
-  vec2 p = floor(gl_FragCoord.xy);
+  vec2 p = floor((gl_FragCoord.xy - u_origin) * u_scale);
   float last = u_halo_width - 1.0;
   vec2 at = clamp((p + 0.5) / u_factor - 0.5, 0.0, last);
   vec2 lo = floor(at);

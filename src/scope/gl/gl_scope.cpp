@@ -44,6 +44,7 @@ struct GlScope::Gl {
     int halo_width = 1;
     int bits = 32;
     long quads = 0;
+    double beam_pixels = 0;
     std::vector<float> vertices;
 
     ~Gl() {
@@ -130,6 +131,7 @@ void GlScope::expose_span(const StereoSamples& samples, std::int64_t first, std:
     glUniform1f(gl.decay.uniform("u_keep"), keep);
     draw_quad(gl.quad_buffer);
     gl.quads = 0;
+    gl.beam_pixels = 0;
     if (end <= first) {
         glDisable(GL_BLEND);
         return;
@@ -161,6 +163,12 @@ void GlScope::expose_span(const StereoSamples& samples, std::int64_t first, std:
             ++e;
         }
         const Point b = at(e);
+        // As beam.vert spans it: a square around a short segment's middle, else the
+        // segment lengthened and widened by the reach.
+        const float length = std::sqrt((b.x - a.x) * (b.x - a.x) + (b.y - a.y) * (b.y - a.y));
+        const float reach = kScopeBeamReach * sigma;
+        const float long_side = length < kScopeShortSegment * sigma ? 2.0f * reach : length + 2.0f * reach;
+        gl.beam_pixels += static_cast<double>(long_side) * 2.0 * static_cast<double>(reach);
         for (const auto& c : corners) {
             v.insert(v.end(), {a.x, a.y, b.x, b.y, c[0], c[1], static_cast<float>(e - start)});
         }
@@ -233,6 +241,8 @@ void GlScope::develop(int x, int y, int side) {
     glUniform1f(gl.develop.uniform("u_halo_width"), static_cast<float>(gl.halo_width));
     glUniform1f(gl.develop.uniform("u_exposure"), s.exposure);
     glUniform1f(gl.develop.uniform("u_bloom"), s.bloom);
+    glUniform2f(gl.develop.uniform("u_origin"), static_cast<float>(x), static_cast<float>(y));
+    glUniform1f(gl.develop.uniform("u_scale"), static_cast<float>(s.size) / static_cast<float>(side));
     glUniform3f(gl.develop.uniform("u_colour"), kScopePhosphorColour[0], kScopePhosphorColour[1],
                 kScopePhosphorColour[2]);
     draw_quad(gl.quad_buffer);
@@ -244,6 +254,11 @@ RgbImage GlScope::render_frame(const StereoSamples& samples, std::int64_t end) {
     clear();
     const std::int64_t frame = scope_frame_samples(s);
     for (int k = scope_lead_in_frames(s); k >= 0; --k) expose(samples, end - k * frame);
+    return picture();
+}
+
+RgbImage GlScope::picture() {
+    const ScopeSettings& s = gl_->settings;
     glBindFramebuffer(GL_FRAMEBUFFER, gl_->picture.framebuffer);
     develop(0, 0, s.size);
     const std::size_t width = static_cast<std::size_t>(s.size);
@@ -266,5 +281,6 @@ RgbImage GlScope::render_frame(const StereoSamples& samples, std::int64_t end) {
 
 int GlScope::glow_bits() const { return gl_->bits; }
 long GlScope::quads_drawn() const { return gl_->quads; }
+double GlScope::beam_pixels() const { return gl_->beam_pixels; }
 
 }  // namespace lumo

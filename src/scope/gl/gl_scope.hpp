@@ -43,12 +43,16 @@ public:
     void expose_span(const StereoSamples& samples, std::int64_t first, std::int64_t end);
     // Bloom and tone map into the bound framebuffer's `viewport` square (x, y, side).
     void develop(int x, int y, int side);
+    // The picture of the glow as it is (develop_scope_frame's), read back.
+    RgbImage picture();
     // The frame render_scope_frame draws, read back.
     RgbImage render_frame(const StereoSamples& samples, std::int64_t end);
 
     int glow_bits() const;
-    // Draw calls and segments (quads) of the last expose, for measurements.
+    // Segments (quads) of the last expose and the pixels their quads cover (overlaps
+    // counted each time), for measurements.
     long quads_drawn() const;
+    double beam_pixels() const;
 
     struct Gl;
 private:

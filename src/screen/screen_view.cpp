@@ -1,0 +1,91 @@
+#include "screen/screen_view.hpp"
+
+#include <chrono>
+#include <string>
+
+#include "core/monotonic.hpp"
+#include "core/stderr_line.hpp"
+#include "screen/console.hpp"
+#include "screen/kms_output.hpp"
+#include "screen/view_drawer.hpp"
+
+namespace lumo {
+
+namespace {
+
+// About once a second at 60 Hz the connector is asked whether the display is still
+// there; while none is, every connector is probed every two seconds.
+constexpr int kFramesBetweenChecks = 60;
+constexpr auto kProbeInterval = std::chrono::seconds(2);
+
+void say(const std::string& sentence) { write_stderr_line("Screen: ", sentence); }
+
+// Sleeps `length` unless the view is asked to stop first.
+void wait_for(std::stop_token stop, std::chrono::milliseconds length) {
+    const auto until = std::chrono::steady_clock::now() + length;
+    while (!stop.stop_requested() && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+}
+
+void run_view(std::stop_token stop, std::shared_ptr<const ViewRing> ring, std::int64_t rate) {
+    Result<std::unique_ptr<KmsOutput>> opened = KmsOutput::open();
+    if (!opened.ok()) {
+        say(opened.error().message() + ", so the show plays without the view.");
+        return;
+    }
+    // The console goes back to text after the output has put its CRTC back.
+    const ConsoleGraphics console;
+    const std::unique_ptr<KmsOutput> owned = std::move(opened).value();
+    KmsOutput& output = *owned;
+    ViewDrawer view(*ring, rate);
+    // The scope fitted to the screen, or the reason it cannot be, said.
+    const auto fit = [&] {
+        const Status fitted = view.fit(output.width(), output.height());
+        if (!fitted.ok()) say(fitted.error().message() + ", so the show plays on without the view.");
+        return fitted.ok();
+    };
+    if (output.showing()) {
+        say("the view is on " + output.description() + ".");
+    } else {
+        say("no display is connected; the view starts when one is.");
+    }
+    if (output.showing() && !fit()) return;
+    int frames = 0;
+    while (!stop.stop_requested()) {
+        if (!output.showing()) {
+            wait_for(stop, kProbeInterval);
+            if (stop.stop_requested()) break;
+            Result<bool> back = output.resume();
+            if (!back.ok()) {
+                say(back.error().message() + ", so the show plays on without the view.");
+                break;
+            }
+            if (!back.value()) continue;
+            say("the view is back on " + output.description() + ".");
+            if (!fit()) break;
+        }
+        if (++frames >= kFramesBetweenChecks) {
+            frames = 0;
+            if (!output.still_connected()) {
+                say("the display was unplugged; the view resumes when one is connected.");
+                output.lose();
+                continue;
+            }
+        }
+        view.draw(0, to_nanoseconds(monotonic_now()));
+        if (Status shown = output.present(); !shown.ok()) {
+            say(shown.error().message() + "; the view resumes when a display is connected.");
+            output.lose();
+        }
+    }
+    view.release();
+}
+
+}  // namespace
+
+std::jthread start_screen_view(std::shared_ptr<const ViewRing> ring, std::int64_t rate) {
+    return std::jthread(run_view, std::move(ring), rate);
+}
+
+}  // namespace lumo
