@@ -37,12 +37,13 @@ arm64_system() {  # arm64_system DEB
   for applet in sh mount mkdir cat sleep kill modprobe poweroff grep cp sync echo cut; do
     ln -s busybox "$root/bin/$applet"
   done
-  cp "$dir/extract/usr/bin/lumo" "$dir/extract/usr/bin/arecord" "$root/usr/bin/"
+  cp "$dir/extract/usr/bin/lumo" "$dir/extract/usr/bin/aplay" "$root/usr/bin/"
+  ln -s aplay "$root/usr/bin/arecord"
   cp -r /usr/share/alsa "$root/usr/share/alsa"
   # The libraries, as the dynamic loader looks for them.
   local multiarch=/usr/lib/aarch64-linux-gnu
   mkdir -p "$root$multiarch" "$root/lib"
-  local todo=("$root/usr/bin/lumo" "$root/usr/bin/arecord") seen=" "
+  local todo=("$root/usr/bin/lumo" "$root/usr/bin/aplay") seen=" "
   while ((${#todo[@]})); do
     local file=${todo[0]}
     todo=("${todo[@]:1}")
@@ -55,7 +56,7 @@ arm64_system() {  # arm64_system DEB
       todo+=("$root$multiarch/$library")
     done
   done
-  cp -L "$multiarch/ld-linux-aarch64.so.1" "$root/lib/"
+  cp -L "$(ls /lib/ld-linux-aarch64.so.1 "$multiarch/ld-linux-aarch64.so.1" 2>/dev/null | head -1)" "$root/lib/"
   # The kernel's modules the machine loads, with their dependencies' list.
   local modules
   modules=$(ls -d "$dir"/extract/lib/modules/*)

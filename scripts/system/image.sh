@@ -46,7 +46,7 @@ guest_image() {  # guest_image DEB [PACKAGE...]
   local deb=$1
   shift
   local packages
-  packages=$( (printf '%s\n' "${guest_base_packages[@]}" "$@"; package_depends "$deb") | sort -u | tr '\n' ' ')
+  packages=$( (printf '%s\n' "${guest_base_packages[@]}" "$@"; package_depends "$deb") | sort -u | paste -sd" ")
   local hash
   hash=$( (echo "$packages"; cat "${BASH_SOURCE[0]}" "$(dirname "${BASH_SOURCE[0]}")/guest-setup.sh") | sha256sum | cut -c1-16)
   local dir=build-system/image-$hash
@@ -66,7 +66,7 @@ guest_image() {  # guest_image DEB [PACKAGE...]
   # The initramfs holds only what finds the root disk: it is made once here and read by
   # every boot, where unpacking a large one under emulation costs seconds.
   mmdebstrap --variant=apt --skip=essential/unlink --quiet \
-    --include="$(tr ' ' ',' <<<"$packages")" \
+    --include="${packages// /,}" \
     --setup-hook='mkdir -p "$1/var/cache/apt/archives" "$1/etc/initramfs-tools/conf.d" "$1/etc/initramfs-tools/hooks"' \
     --setup-hook='sync-in build-system/debs /var/cache/apt/archives' \
     --setup-hook='echo MODULES=list >"$1/etc/initramfs-tools/conf.d/guest"' \

@@ -48,7 +48,7 @@ check_x86() {  # check_x86 OUT
   grep -q ": Output device : sysdefault:CARD=sndrpihifiberry$" "$out/raspi.journal" ||
     fail "lumo raspi did not pick sysdefault:CARD=sndrpihifiberry: $(head -3 "$out/raspi.journal")"
   local sounding
-  sounding=$("$checker" count "$out/raspi.raw" | awk '{ print $2 }')
+  sounding=$("$checker" count "$out/raspi-capture.raw" | awk '{ print $2 }')
   ((sounding >= 96000)) || fail "lumo raspi played $sounding sounding frames"
   echo "test-system: (b) lumo raspi picked sysdefault:CARD=sndrpihifiberry and played $sounding sounding frames"
 
@@ -60,7 +60,7 @@ check_x86() {  # check_x86 OUT
   ((lost == 1 && back == 1)) || fail "$lost notices of the card's loss and $back of its return: $(cat "$out/raspi.journal")"
   local bind show_at_bind clip heard delay
   bind=$(time_of "$out" bind)
-  show_at_bind=$(seconds_after "$bind" "$(awk -v a="$(time_of "$out" raspi_record_start)" -v b="$(first_sound_s "$out/raspi.raw")" 'BEGIN { print a + b }')")
+  show_at_bind=$(seconds_after "$bind" "$(awk -v a="$(cat "$out/raspi-capture.start")" -v b="$(first_sound_s "$out/raspi-capture.raw")" 'BEGIN { print a + b }')")
   clip=$(awk -v t="$show_at_bind" 'BEGIN { print 3 + int(t / 6) }')
   ((clip >= 4 && clip <= 5)) || fail "the card came back at show time $show_at_bind s, outside the clips this case knows"
   "$checker" resume "$out/rebind.raw" "$clip" >"$out/resume.txt" || fail "after the bind: $(cat "$out/resume.txt")"

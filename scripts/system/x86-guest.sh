@@ -7,9 +7,6 @@
 # checks: the recordings, lumo's journal, timestamps (seconds since boot) in times.txt.
 set -euo pipefail
 out=/mnt/host/out
-# Each command in the log with the guest's time, for a run that fails.
-PS4='+ $(cut -d" " -f1 /proc/uptime) '
-set -x
 phase_file=/var/lib/guest-phase
 uptime_now() { cut -d' ' -f1 /proc/uptime; }
 note() { echo "$1=$2" >>"$out/times.txt"; }
@@ -30,6 +27,26 @@ wait_for() {  # wait_for SECONDS COMMAND...: until the command succeeds
   return 1
 }
 
+capture_unit() {  # capture_unit NAME CARD DEV BEFORE: records that capture device into /var/tmp/NAME.raw
+  cat >"/etc/systemd/system/$1.service" <<UNIT
+[Unit]
+Description=Records the capture side of $2
+After=systemd-modules-load.service
+Before=$4
+
+[Service]
+Type=exec
+ExecStartPre=/bin/sh -c 'cut -d" " -f1 /proc/uptime >/var/tmp/$1.start'
+ExecStart=/usr/bin/arecord -q -D hw:CARD=$2,DEV=$3 -f FLOAT_LE -c 2 -r 96000 -t raw --buffer-time=1000000 /var/tmp/$1.raw
+ExecStartPost=/bin/sleep 0.5
+CPUSchedulingPolicy=fifo
+CPUSchedulingPriority=20
+
+[Install]
+WantedBy=multi-user.target
+UNIT
+}
+
 first_boot() {
   note install_start "$(uptime_now)"
   # No network: the guest's only source is the shared folder.
@@ -38,31 +55,36 @@ first_boot() {
   apt-get update -qq
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq lumo >/dev/null
   note install_end "$(uptime_now)"
-  # Two loopback cards: "Loopback" for the service, one under the HiFiBerry's name for
-  # lumo raspi, each unbound on its own.
+  # Two loopback cards, each unbound on its own: one under the HiFiBerry's name for lumo
+  # raspi, first as the Pi's only card would be, and "Loopback" for the service.
   echo snd-aloop >/etc/modules-load.d/loopback.conf
-  echo "options snd-aloop enable=1,1 id=Loopback,sndrpihifiberry" >/etc/modprobe.d/loopback.conf
+  echo "options snd-aloop enable=1,1 id=sndrpihifiberry,Loopback" >/etc/modprobe.d/loopback.conf
   sed -i 's/^LUMO_DEVICE=.*/LUMO_DEVICE=loopback/; s/^LUMO_PAUSE=.*/LUMO_PAUSE=600/' /etc/default/lumo
   systemctl enable -q lumo.service
-  # The recorder is ready before lumo opens the card's other side.
-  cat >/etc/systemd/system/capture.service <<'UNIT'
+  # lumo raspi on the second card, at boot too: both shows are prepared while the
+  # machine boots, and the load starts once both play.
+  cat >/etc/systemd/system/lumo-raspi.service <<'UNIT'
 [Unit]
-Description=Records the loopback card's capture side
+Description=lumo raspi on the card named as the HiFiBerry
 After=systemd-modules-load.service
-Before=lumo.service
 
 [Service]
-Type=exec
-ExecStartPre=/bin/sh -c 'cut -d" " -f1 /proc/uptime >/var/tmp/capture.start'
-ExecStart=/usr/bin/arecord -q -D hw:CARD=Loopback,DEV=0 -f FLOAT_LE -c 2 -r 96000 -t raw --buffer-time=1000000 /var/tmp/capture.raw
-CPUSchedulingPolicy=fifo
-CPUSchedulingPriority=20
-ExecStartPost=/bin/sleep 0.5
+Type=simple
+ExecStart=/usr/bin/lumo raspi
+RemainAfterExit=yes
+# As lumo.service does: a card that is not there yet at boot is tried again.
+Restart=on-failure
+RestartSec=2
+LimitRTPRIO=20
+LimitMEMLOCK=infinity
 
 [Install]
 WantedBy=multi-user.target
 UNIT
-  systemctl enable -q capture.service
+  # The recorders are ready before lumo opens their cards' other sides.
+  capture_unit capture Loopback 0 lumo.service
+  capture_unit raspi-capture sndrpihifiberry 1 lumo-raspi.service
+  systemctl enable -q lumo.service lumo-raspi.service capture.service raspi-capture.service
   echo 2 >"$phase_file"
   touch /run/guest-reboot
 }
@@ -71,25 +93,23 @@ lumo_pid() { pgrep -u lumo -x lumo; }
 
 # Whether a card's playback device DEV is running (lumo's stream has started).
 playing() { grep -qs RUNNING "/proc/asound/$1/pcm$2p/sub0/status"; }
-
-# lumo raspi on the second card: it picks the HiFiBerry's name and plays; the card goes
-# away for four seconds and comes back while it plays; it ends the show with status 0.
-raspi_start() {
-  note raspi_record_start "$(uptime_now)"
-  raspi_recorder=$(record hw:CARD=sndrpihifiberry,DEV=1 /var/tmp/raspi.raw)
-  sleep 0.5
-  systemd-run -q --unit=lumo-raspi --remain-after-exit -p LimitRTPRIO=20 -p LimitMEMLOCK=infinity /usr/bin/lumo raspi
+# Whether UNIT's lumo plays on CARD's playback device DEV, failing at once when the unit
+# has failed.
+unit_plays() {  # unit_plays UNIT CARD DEV
+  ! systemctl is-failed -q "$1" ||
+    fail "$1 failed: $(journalctl -b -q -o cat -u "$1" | tail -5); the cards: $(aplay -L | grep -i card= | tr '\n' ' ')"
+  playing "$2" "$3"
 }
+
+# lumo raspi on the second card: it picked the HiFiBerry's name and plays; the card goes
+# away for four seconds and comes back while it plays; it ends the show with status 0.
 raspi_rebind() {
-  wait_for 300 playing sndrpihifiberry 0 || fail "lumo raspi did not play within 300 s"
-  note raspi_playing "$(uptime_now)"
   sleep 5
-  kill -TERM "$raspi_recorder"
-  wait "$raspi_recorder" || true
+  systemctl stop raspi-capture.service
   note unbind "$(uptime_now)"
-  echo snd_aloop.1 >/sys/bus/platform/drivers/snd_aloop/unbind
+  echo snd_aloop.0 >/sys/bus/platform/drivers/snd_aloop/unbind
   sleep 4
-  echo snd_aloop.1 >/sys/bus/platform/drivers/snd_aloop/bind
+  echo snd_aloop.0 >/sys/bus/platform/drivers/snd_aloop/bind
   note bind "$(uptime_now)"
   wait_for 10 test -e /proc/asound/sndrpihifiberry || fail "the card did not come back"
   note rebind_record_start "$(uptime_now)"
@@ -98,9 +118,10 @@ raspi_rebind() {
 
 second_boot() {
   note run_start "$(uptime_now)"
-  raspi_start
-  wait_for 300 playing Loopback 1 || fail "lumo.service did not play within 300 s"
+  wait_for 300 unit_plays lumo.service Loopback 1 || fail "lumo.service did not play within 300 s"
   note service_playing "$(uptime_now)"
+  wait_for 300 unit_plays lumo-raspi.service sndrpihifiberry 0 || fail "lumo raspi did not play within 300 s"
+  note raspi_playing "$(uptime_now)"
   local pid
   pid=$(lumo_pid)
   # The show's load: twice the guest's CPUs, from the first seconds of the play to its end.
@@ -118,13 +139,13 @@ second_boot() {
   note play_end "$(uptime_now)"
   kill "$stress"
   wait "$stress" || true
-  wait_for 300 sh -c '[ "$(systemctl show -P SubState lumo-raspi)" = exited ]' || fail "lumo raspi did not end"
+  wait_for 300 sh -c '! systemctl show -P MainPID lumo-raspi | grep -qv "^0$"' || fail "lumo raspi did not end"
   note raspi_status "$(systemctl show -P ExecMainStatus lumo-raspi)"
   systemctl stop capture.service
   journalctl -b -q -o cat _SYSTEMD_UNIT=lumo.service >"$out/lumo.journal"
   journalctl -b -q -o short-monotonic _SYSTEMD_UNIT=lumo-raspi.service >"$out/raspi.journal"
   journalctl -b -o short-monotonic >"$out/boot.journal"
-  cp /var/tmp/capture.start /var/tmp/*.raw "$out/"
+  cp /var/tmp/*.start /var/tmp/*.raw "$out/"
   lifecycle
 }
 
