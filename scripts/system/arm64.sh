@@ -30,7 +30,8 @@ arm64_system() {  # arm64_system DEB
   [[ -n $kernel ]] || { echo "test-system: apt knows no linux-image-arm64:arm64 (scripts/setup arm64 adds the architecture)." >&2; return 1; }
   (cd "$dir/debs" && apt-get download -qq "$kernel:arm64" busybox-static:arm64 alsa-utils:arm64) >&2 ||
     { echo "test-system: the arm64 kernel, busybox-static or alsa-utils could not be downloaded." >&2; return 1; }
-  local root=$dir/root
+  local root
+  root=$(realpath "$dir/root")
   for package in "$dir"/debs/*.deb "$deb"; do dpkg-deb -x "$package" "$dir/extract"; done
   mkdir -p "$root"/{bin,dev,proc,sys,mnt,tmp,lib/modules,usr/bin,usr/share,etc}
   cp "$dir/extract/bin/busybox" "$root/bin/busybox"
@@ -64,7 +65,9 @@ arm64_system() {  # arm64_system DEB
   mkdir -p "$root/lib/modules/$version"
   cp "$modules"/modules.* "$root/lib/modules/$version/"
   (cd "$modules" && cp --parents -r kernel/sound kernel/fs/9p kernel/net/9p kernel/fs/netfs kernel/fs/fscache \
-     kernel/drivers/virtio "$root/lib/modules/$version/" 2>/dev/null || true)
+     kernel/drivers/virtio "$root/lib/modules/$version/")
+  # The package leaves modules.dep to its postinst.
+  /sbin/depmod -b "$root" "$version"
   cp "$(dirname "${BASH_SOURCE[0]}")/arm64-init.sh" "$root/init"
   chmod +x "$root/init"
   (cd "$root" && find . | cpio -o -H newc --quiet | gzip -1) >"$dir/initrd.img"

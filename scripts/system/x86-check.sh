@@ -44,7 +44,14 @@ check_x86() {  # check_x86 OUT
     fail "lumo.service's first line is $(head -1 "$out/lumo.journal")"
   echo "test-system: (f) the play's journal: 3 lines, '$(head -1 "$out/lumo.journal")'"
 
+  # (e) restart, stop, remove, purge.
+  [[ ! -s $out/lifecycle.errors ]] || fail "errors in the journal during restart/stop/remove/purge: $(cat "$out/lifecycle.errors")"
+  echo "test-system: (e) $(paste -sd';' "$out/lifecycle.txt"); no error in the journal"
+
   # (b) lumo raspi on the card named as the HiFiBerry.
+  if [[ -f $out/raspi.failure ]]; then
+    fail "(b), (d): lumo raspi did not play on the card named sndrpihifiberry: $(cat "$out/raspi.failure")"
+  fi
   grep -q ": Output device : sysdefault:CARD=sndrpihifiberry$" "$out/raspi.journal" ||
     fail "lumo raspi did not pick sysdefault:CARD=sndrpihifiberry: $(head -3 "$out/raspi.journal")"
   local sounding
@@ -71,7 +78,4 @@ check_x86() {  # check_x86 OUT
   echo "test-system: (d) unbound 4 s: one notice each way, sound back $delay s after the bind, clip $clip at show" \
     "time $show_at_bind s ($(sed -n 2p "$out/resume.txt")), exit 0"
 
-  # (e) restart, stop, remove, purge.
-  [[ ! -s $out/lifecycle.errors ]] || fail "errors in the journal during restart/stop/remove/purge: $(cat "$out/lifecycle.errors")"
-  echo "test-system: (e) $(paste -sd';' "$out/lifecycle.txt"); no error in the journal"
 }
