@@ -6,22 +6,15 @@
 //
 //   node bench/module_prepare.mjs MODULE.wasm PREPARE_ONCE SOURCE_DIR [RUNS]
 import { spawnSync } from "node:child_process";
-import fs from "node:fs";
-import path from "node:path";
 import { fileURLToPath } from "node:url";
-import vm from "node:vm";
+
+import { loadShowModule, readModels } from "../tests/page/show_module.mjs";
 
 const [modulePath, prepareOnce, sourceDir, runs = "5"] = process.argv.slice(2);
 if (process.argv[6] === "--child") {
-  const context = {};
-  vm.runInNewContext(fs.readFileSync(path.join(sourceDir, "web", "show-worker.js"), "utf8"),
-    Object.assign(context, { WebAssembly, TextEncoder, TextDecoder }));
-  const models = [];
-  for (let i = 1; i <= 11; ++i) {
-    models.push(fs.readFileSync(path.join(sourceDir, "assets", "models", `model-${String(i).padStart(2, "0")}.obj`), "utf8"));
-  }
+  const models = readModels(sourceDir);
   const started = performance.now();
-  const show = await context.lumoShowModule(fs.readFileSync(modulePath), models);
+  const show = await loadShowModule(sourceDir, modulePath, models);
   show.prepare([0, 7]);
   let clips = 0;
   for (let number; (number = show.nextFigure()) !== 0;) {

@@ -9,11 +9,12 @@
 // --silent leaves the page unplayed (no first sound): the memory without the sound queued.
 // Each run is a new browser with a new profile; the medians close the output.  Timings
 // belong here, never in a test: the machine is shared.
-import { spawn } from "node:child_process";
 import fs from "node:fs";
 import os from "node:os";
 import path from "node:path";
 import { pathToFileURL } from "node:url";
+
+import { connect, launchChromium } from "../tests/page/devtools.mjs";
 
 const [chromium, pageDir, runs = "5", silent] = process.argv.slice(2);
 const play = silent !== "--silent";
@@ -22,48 +23,6 @@ if (!chromium || !pageDir) {
   process.exit(2);
 }
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
-
-function launch(profile) {
-  const browser = spawn(chromium, [
-    "--headless", "--no-sandbox", "--disable-gpu", "--enable-unsafe-swiftshader", "--use-angle=swiftshader",
-    "--autoplay-policy=no-user-gesture-required", "--no-first-run", "--disable-background-networking",
-    "--disable-component-update", "--disable-sync", `--user-data-dir=${profile}`, "--remote-debugging-port=0",
-    "about:blank",
-  ], { stdio: ["ignore", "ignore", "pipe"] });
-  return new Promise((resolve, reject) => {
-    let text = "";
-    browser.stderr.on("data", (chunk) => {
-      text += chunk;
-      const found = /DevTools listening on (ws:\/\/\S+)/.exec(text);
-      if (found) resolve({ browser, endpoint: found[1] });
-    });
-    browser.on("exit", (code) => reject(new Error(`Chromium exited (${code}): ${text.slice(-2000)}`)));
-  });
-}
-
-function connect(endpoint) {
-  const socket = new WebSocket(endpoint);
-  let next = 1;
-  const waiting = new Map();
-  socket.addEventListener("message", (event) => {
-    const reply = JSON.parse(event.data);
-    const pending = waiting.get(reply.id);
-    if (!pending) return;
-    waiting.delete(reply.id);
-    if (reply.error) pending.reject(new Error(`${pending.method}: ${reply.error.message}`));
-    else pending.resolve(reply.result);
-  });
-  const send = (method, params = {}, sessionId = undefined) =>
-    new Promise((resolve, reject) => {
-      const id = next++;
-      waiting.set(id, { resolve, reject, method });
-      socket.send(JSON.stringify({ id, method, params, sessionId }));
-    });
-  return new Promise((resolve, reject) => {
-    socket.addEventListener("open", () => resolve({ send, close: () => socket.close() }));
-    socket.addEventListener("error", () => reject(new Error(`cannot connect to ${endpoint}`)));
-  });
-}
 
 async function evaluate(send, session, expression) {
   const { result, exceptionDetails } = await send(
@@ -102,7 +61,7 @@ function isDescendant(pid, ancestor) {
 
 async function openOnce(page) {
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), "lumo-page-open-"));
-  const { browser, endpoint } = await launch(profile);
+  const { browser, endpoint } = await launchChromium(chromium, profile);
   try {
     const { send, close } = await connect(endpoint);
     const { targetId } = await send("Target.createTarget", { url: "about:blank" });

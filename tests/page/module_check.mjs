@@ -8,7 +8,8 @@
 import { spawnSync } from "node:child_process";
 import fs from "node:fs";
 import path from "node:path";
-import vm from "node:vm";
+
+import { loadShowModule, readModels } from "./show_module.mjs";
 
 const [modulePath, lumoRender, sourceDir, workDir] = process.argv.slice(2);
 const SEED = "7";
@@ -33,14 +34,7 @@ fs.mkdirSync(path.join(workDir, "figures"), { recursive: true });
 run(["--figures", path.join(workDir, "figures"), "--seed", SEED]);
 run(["--wav", path.join(workDir, "show.wav"), "--format", "s16", "--seconds", String(SECONDS), "--seed", SEED]);
 
-const context = {};
-vm.runInNewContext(fs.readFileSync(path.join(sourceDir, "web", "show-worker.js"), "utf8"),
-  Object.assign(context, { WebAssembly, TextEncoder, TextDecoder }));
-const models = [];
-for (let i = 1; i <= 11; ++i) {
-  models.push(fs.readFileSync(path.join(sourceDir, "assets", "models", `model-${String(i).padStart(2, "0")}.obj`), "utf8"));
-}
-const show = await context.lumoShowModule(fs.readFileSync(modulePath), models);
+const show = await loadShowModule(sourceDir, modulePath, readModels(sourceDir));
 const seed = BigInt(SEED);
 let started = performance.now();
 show.prepare([Number(seed >> 32n), Number(seed & 0xffffffffn)]);

@@ -10,11 +10,13 @@
 // Exit status 0: passed; 1: failed; 77: no Chromium here (skipped).
 //
 // Speaks the DevTools protocol over Node's own WebSocket: nothing to install but Chromium.
-import { spawn, spawnSync } from "node:child_process";
+import { spawnSync } from "node:child_process";
 import fs from "node:fs";
 import path from "node:path";
 import { pathToFileURL } from "node:url";
 import zlib from "node:zlib";
+
+import { connect, launchChromium } from "./devtools.mjs";
 
 const [chromium, lumoRender, webDir, workDir, xydemo] = process.argv.slice(2);
 const TIMES = ["3.000", "20.500", "137.000"];
@@ -167,52 +169,6 @@ function litPixels(picture) {
 
 // ---- Chromium over the DevTools protocol ------------------------------------------------------
 
-function launch(profile) {
-  const browser = spawn(chromium, [
-    "--headless", "--no-sandbox", "--disable-gpu", "--enable-unsafe-swiftshader", "--use-angle=swiftshader",
-    "--autoplay-policy=no-user-gesture-required", "--disable-quic", "--no-first-run",
-    "--disable-background-networking", "--disable-component-update", "--disable-sync",
-    "--allow-file-access-from-files", `--user-data-dir=${profile}`, "--remote-debugging-port=0", "about:blank",
-  ], { stdio: ["ignore", "ignore", "pipe"] });
-  return new Promise((resolve, reject) => {
-    let text = "";
-    const timer = setTimeout(() => reject(new Error("Chromium did not start within 60 s")), 60000);
-    browser.stderr.on("data", (chunk) => {
-      text += chunk;
-      const found = /DevTools listening on (ws:\/\/\S+)/.exec(text);
-      if (found) {
-        clearTimeout(timer);
-        resolve({ browser, endpoint: found[1] });
-      }
-    });
-    browser.on("exit", (code) => reject(new Error(`Chromium exited (${code}): ${text.slice(-2000)}`)));
-  });
-}
-
-function connect(endpoint) {
-  const socket = new WebSocket(endpoint);
-  let next = 1;
-  const waiting = new Map();
-  socket.addEventListener("message", (event) => {
-    const reply = JSON.parse(event.data);
-    const pending = waiting.get(reply.id);
-    if (!pending) return;
-    waiting.delete(reply.id);
-    if (reply.error) pending.reject(new Error(`${pending.method}: ${reply.error.message}`));
-    else pending.resolve(reply.result);
-  });
-  const send = (method, params = {}, sessionId = undefined) =>
-    new Promise((resolve, reject) => {
-      const id = next++;
-      waiting.set(id, { resolve, reject, method });
-      socket.send(JSON.stringify({ id, method, params, sessionId }));
-    });
-  return new Promise((resolve, reject) => {
-    socket.addEventListener("open", () => resolve({ send, close: () => socket.close() }));
-    socket.addEventListener("error", () => reject(new Error(`cannot connect to ${endpoint}`)));
-  });
-}
-
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 async function evaluate(send, session, expression) {
@@ -300,7 +256,7 @@ async function main() {
     fs.readFileSync(path.join(pageDir, "show-module.js"), "utf8").replace(/"module":"[^"]*"/, '"module":"AAAA"'));
 
   const profile = path.join(workDir, "profile");
-  const { browser, endpoint } = await launch(profile);
+  const { browser, endpoint } = await launchChromium(chromium, profile, ["--allow-file-access-from-files"]);
   // Chromium goes with this script, however it ends (ctest stops a test with SIGTERM).
   process.on("exit", () => browser.kill());
   for (const signal of ["SIGINT", "SIGTERM"]) process.on(signal, () => process.exit(1));
