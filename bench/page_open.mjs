@@ -14,7 +14,7 @@ import os from "node:os";
 import path from "node:path";
 import { pathToFileURL } from "node:url";
 
-import { connect, launchChromium } from "../tests/page/devtools.mjs";
+import { closeChromium, connect, launchChromium } from "../tests/page/devtools.mjs";
 
 const [chromium, pageDir, runs = "5", silent] = process.argv.slice(2);
 const play = silent !== "--silent";
@@ -81,12 +81,7 @@ async function openOnce(page) {
     close();
     return { ...timings, rendererPeakMiB: Math.max(...peaks) };
   } finally {
-    browser.kill();
-    await new Promise((resolve) => (browser.exitCode !== null ? resolve() : browser.once("exit", resolve)));
-    // Chromium's helpers may still be writing into the profile as the browser ends.
-    try {
-      fs.rmSync(profile, { recursive: true, force: true, maxRetries: 5, retryDelay: 100 });
-    } catch {}
+    await closeChromium(browser, profile);
   }
 }
 

@@ -1,6 +1,7 @@
 // Headless Chromium driven over the DevTools protocol, for the page's test and its benchmark:
 // a browser of its own with a new profile, and a session to send commands to.
 import { spawn } from "node:child_process";
+import fs from "node:fs";
 
 // Starts `chromium` on about:blank with the profile folder `profile` (and `flags`); resolves
 // to { browser, endpoint } once it listens.
@@ -49,4 +50,15 @@ export function connect(endpoint) {
     socket.addEventListener("open", () => resolve({ send, close: () => socket.close() }));
     socket.addEventListener("error", () => reject(new Error(`cannot connect to ${endpoint}`)));
   });
+}
+
+// Ends the browser and removes its profile.  Chromium's helper processes may still write into
+// the profile after the browser has ended: what they leave is removed with the work folder
+// at the next run.
+export async function closeChromium(browser, profile) {
+  browser.kill();
+  await new Promise((resolve) => (browser.exitCode !== null ? resolve() : browser.once("exit", resolve)));
+  try {
+    fs.rmSync(profile, { recursive: true, force: true, maxRetries: 5, retryDelay: 100 });
+  } catch {}
 }

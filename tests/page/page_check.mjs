@@ -16,7 +16,7 @@ import path from "node:path";
 import { pathToFileURL } from "node:url";
 import zlib from "node:zlib";
 
-import { connect, launchChromium } from "./devtools.mjs";
+import { closeChromium, connect, launchChromium } from "./devtools.mjs";
 
 const [chromium, lumoRender, webDir, workDir, xydemo] = process.argv.slice(2);
 const TIMES = ["3.000", "20.500", "137.000"];
@@ -396,13 +396,7 @@ async function main() {
       }
     }
   } finally {
-    browser.kill();
-    await new Promise((resolve) => (browser.exitCode !== null ? resolve() : browser.once("exit", resolve)));
-    // Chromium's helper processes may still write into the profile after the browser has
-    // ended; what they leave goes with the work directory at the start of the next run.
-    try {
-      fs.rmSync(profile, { recursive: true, force: true, maxRetries: 5, retryDelay: 100 });
-    } catch {}
+    await closeChromium(browser, profile);
   }
   if (problems.length) fail(problems.join("\n"));
   console.log("page_check: 1 passed, 0 failed");
