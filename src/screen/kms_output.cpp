@@ -121,11 +121,10 @@ struct KmsOutput::Drm {
     bool flip_pending = false;
 
     bool wait_for_flip() {
-        bool& pending = flip_pending;
         drmEventContext events{};
         events.version = 2;
         events.page_flip_handler = flip_done;
-        while (pending) {
+        while (flip_pending) {
             pollfd watched{fd, POLLIN, 0};
             const int ready = poll(&watched, 1, kFlipTimeoutMs);
             if (ready < 0 && errno == EINTR) continue;
