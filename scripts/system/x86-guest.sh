@@ -11,14 +11,11 @@ phase_file=/var/lib/guest-phase
 uptime_now() { cut -d' ' -f1 /proc/uptime; }
 note() { echo "$1=$2" >>"$out/times.txt"; }
 fail() { echo "guest: $*"; exit 1; }
-# The loopback's capture sides, in the format lumo's stream gets (opened first, so the
-# card keeps to it), at a real-time priority above lumo's worker: a recorder that falls
-# behind under the load would lose what lumo played.  Prints the recorder's PID.
-record() {  # record DEVICE FILE [ARECORD OPTION...]
-  local device=$1 file=$2
-  shift 2
-  chrt -f 20 arecord -q -D "$device" -f FLOAT_LE -c 2 -r 96000 -t raw --buffer-time=1000000 "$@" "$file" >/dev/null &
-  echo $!
+# Records a loopback capture side for SECONDS, in the format lumo's stream gets, at a
+# real-time priority above lumo's worker: a recorder that falls behind would lose what
+# lumo played.
+record() {  # record DEVICE FILE SECONDS
+  chrt -f 20 arecord -q -D "$1" -f FLOAT_LE -c 2 -r 96000 -t raw --buffer-time=1000000 -d "$3" "$2" >/dev/null
 }
 wait_for() {  # wait_for SECONDS COMMAND...: until the command succeeds
   local seconds=$1
@@ -61,6 +58,13 @@ first_boot() {
   echo "options snd-aloop enable=1,1 id=sndrpihifiberry,Loopback" >/etc/modprobe.d/loopback.conf
   sed -i 's/^LUMO_DEVICE=.*/LUMO_DEVICE=loopback/; s/^LUMO_PAUSE=.*/LUMO_PAUSE=600/' /etc/default/lumo
   systemctl enable -q lumo.service
+  # On a Pi the HiFiBerry's driver has no card file in alsa-lib, so its sysdefault is
+  # alsa-lib's generic one, plug over the card's hw device.  The loopback driver's own
+  # card file routes sysdefault through dmix at 48 kHz instead, which takes no float and
+  # resamples: lumo raspi reads a copy of alsa-lib's files without it, and so meets the
+  # routing it meets on the Pi.
+  cp -r /usr/share/alsa /etc/alsa-as-on-pi
+  sed -i '/^Loopback\.pcm\.default {/,/^}/d' /etc/alsa-as-on-pi/cards/Loopback.conf
   # lumo raspi on the second card, at boot too: both shows are prepared while the
   # machine boots, and the load starts once both play.
   cat >/etc/systemd/system/lumo-raspi.service <<'UNIT'
@@ -70,6 +74,7 @@ After=systemd-modules-load.service
 
 [Service]
 Type=simple
+Environment=ALSA_CONFIG_DIR=/etc/alsa-as-on-pi
 ExecStart=/usr/bin/lumo raspi
 RemainAfterExit=yes
 # As lumo.service does: a card that is not there yet at boot is tried again.
@@ -113,7 +118,7 @@ raspi_rebind() {
   note bind "$(uptime_now)"
   wait_for 10 test -e /proc/asound/sndrpihifiberry || fail "the card did not come back"
   note rebind_record_start "$(uptime_now)"
-  wait "$(record hw:CARD=sndrpihifiberry,DEV=1 /var/tmp/rebind.raw -d 3)"
+  record hw:CARD=sndrpihifiberry,DEV=1 /var/tmp/rebind.raw 3
 }
 
 second_boot() {
