@@ -1,6 +1,7 @@
 // lumo on a scope: the show's sound played through WebAudio and drawn, as it is heard, the
 // way lumo-render --scope draws it (src/scope/scope.hpp has the model and its reasons; the
-// passes below follow it step for step, so the page and the PNGs agree).
+// passes below follow it step for step, with the shaders of lumo's own GL view, so the page
+// and the PNGs agree).
 //
 //  1. Reconstruction, on the CPU: the samples of the frame, ×8 by the same Kaiser-windowed
 //     sinc, into a path of points.
@@ -353,9 +354,9 @@
       path: null,
       vertices: null,
       quads: 0,
-      // The full-screen triangle, and the beam's quads from a buffer refilled each frame:
-      // all of a frame's quads in one draw, as SwiftShader (the software WebGL) would run a
-      // draw per instance.
+      // The full-screen triangle, and the beam's quads from a buffer refilled each frame, all
+      // of a frame's in one draw: not instanced, as SwiftShader (the software WebGL) would run
+      // one draw per instance.
       triangle: gl.createVertexArray(),
       beamVertices: gl.createVertexArray(),
       beamBuffer: gl.createBuffer(),
