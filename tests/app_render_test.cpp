@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <tuple>
 
 #include "app/render.hpp"
@@ -19,6 +20,7 @@
 #include "app/render_html.hpp"
 #include "app/render_json.hpp"
 #include "app/render_options.hpp"
+#include "scope/gl/shaders.hpp"
 #include "xydemo.hpp"
 
 namespace lumo {
@@ -112,6 +114,21 @@ TEST(RenderHtml, JsonWriterEscapesAndSeparates) {
               "{\"a\\\"\\\\\":\"\\u0001\\n\\u0009\\u001f\\u007f\xc3\xa9 ok\\u0000\","
               "\"list\":[0.1,18446744073709551615,null,[],{}],\"inf\":null}");
     EXPECT_EQ(json_script("note", "NAME", json).substr(0, 19), "// note\nvar NAME = ");
+}
+
+// The page draws with the GL scope's shader files themselves, not a copy: show.js carries
+// each as it is in the tree.
+TEST(RenderHtml, ShowScriptCarriesTheScopesShaderFiles) {
+    const std::string script = show_script(1, 1.0);
+    for (const std::string_view name : kScopeShaderNames) {
+        std::ifstream in(fs::path(LUMO_SOURCE_DIR) / "src" / "scope" / "gl" / name, std::ios::binary);
+        const std::string file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        ASSERT_FALSE(file.empty()) << name;
+        JsonWriter entry;
+        entry.begin_object().key(name).string(file).end_object();
+        const std::string member = entry.text().substr(1, entry.text().size() - 2);
+        EXPECT_NE(script.find(member), std::string::npos) << name;
+    }
 }
 
 TEST(RenderOptions, RefusesWhatItCannotDo) {

@@ -1,6 +1,7 @@
 // lumo on a scope: the show's sound played through WebAudio and drawn, as it is heard, the
 // way lumo-render --scope draws it (src/scope/scope.hpp has the model and its reasons; the
-// passes below follow it step for step, so the page and the PNGs agree).
+// passes below follow it step for step, with the shaders of lumo's own GL view, so the page
+// and the PNGs agree).
 //
 //  1. Reconstruction, on the CPU: the samples of the frame, ×8 by the same Kaiser-windowed
 //     sinc, into a path of points.
@@ -252,9 +253,13 @@
   const MERGE_TOLERANCE = 0.1;
   const LONGEST_MERGE = 256;
 
-  // Segments as two texels each, (x₀, y₀, x₁, y₁) and (steps, 0, 0, 0), from the path's points.
+  // The vertices of the segments' quads from the path's points, as beam.vert takes them:
+  // six a segment (two triangles), each (x₀, y₀, x₁, y₁), the quad's corner, the steps merged.
+  const VERTEX_FLOATS = 7;
+  const SEGMENT_FLOATS = 6 * VERTEX_FLOATS;
+  const CORNERS = [0, 0, 1, 0, 0, 1, 0, 1, 1, 0, 1, 1];
   function mergeSegments(path, points, sigma, into) {
-    const out = into && into.length >= (points - 1) * 8 ? into : new Float32Array(Math.max(1, points - 1) * 8);
+    let out = into || new Float32Array(1024 * SEGMENT_FLOATS);
     const tolerance = MERGE_TOLERANCE * sigma;
     const tolerance2 = tolerance * tolerance;
     let count = 0;
@@ -271,182 +276,44 @@
         if (dx * dx + dy * dy > tolerance2) break;
         ++e;
       }
-      out[count * 8] = sx;
-      out[count * 8 + 1] = sy;
-      out[count * 8 + 2] = path[2 * e];
-      out[count * 8 + 3] = path[2 * e + 1];
-      out[count * 8 + 4] = e - s;
+      // The array grows to the most segments a frame has had: a dwelling beam needs few.
+      if ((count + 1) * SEGMENT_FLOATS > out.length) {
+        const larger = new Float32Array(2 * out.length);
+        larger.set(out);
+        out = larger;
+      }
+      const ex = path[2 * e], ey = path[2 * e + 1];
+      for (let c = 0, at = count * SEGMENT_FLOATS; c < 6; ++c, at += VERTEX_FLOATS) {
+        out[at] = sx;
+        out[at + 1] = sy;
+        out[at + 2] = ex;
+        out[at + 3] = ey;
+        out[at + 4] = CORNERS[2 * c];
+        out[at + 5] = CORNERS[2 * c + 1];
+        out[at + 6] = e - s;
+      }
       ++count;
       s = e;
     }
-    return { segments: out, count };
+    return { vertices: out, count };
   }
 
   // ---- The GPU pipeline ------------------------------------------------------------------
 
-  const FULL_SCREEN_VERTEX = `#version 300 es
-    void main() {
-      vec2 p = vec2(float((gl_VertexID << 1) & 2), float(gl_VertexID & 2));
-      gl_Position = vec4(p * 2.0 - 1.0, 0.0, 1.0);
-    }`;
-
-  // Multiplies the glow by d through the blend (source × destination).
-  const DECAY_FRAGMENT = `#version 300 es
-    precision highp float;
-    uniform float u_keep;
-    out vec4 colour;
-    void main() { colour = vec4(u_keep); }`;
-
-  // A segment's quad reaches 4σ around it; a segment shorter than σ is a spot at its middle.
-  // The quads are drawn in one call, six vertices each, and every vertex reads its segment
-  // from a texture: SwiftShader, the software WebGL, would run one draw per instance.
-  const SEGMENT_ROW = 4096;  // texels a row of the segment texture
-  const BEAM_VERTEX = `#version 300 es
-    uniform highp sampler2D u_segments;
-    uniform float u_size;
-    uniform float u_reach;
-    uniform float u_short;
-    flat out vec2 v_origin;
-    flat out vec2 v_along;
-    flat out float v_length;
-    flat out float v_steps;
-    const vec2 corners[6] = vec2[6](vec2(0, 0), vec2(1, 0), vec2(0, 1), vec2(0, 1), vec2(1, 0), vec2(1, 1));
-    void main() {
-      int texel = (gl_VertexID / 6) * 2;
-      ivec2 at = ivec2(texel % ${SEGMENT_ROW}, texel / ${SEGMENT_ROW});
-      vec4 ends = texelFetch(u_segments, at, 0);
-      v_steps = texelFetch(u_segments, at + ivec2(1, 0), 0).r;
-      vec2 from = ends.xy;
-      vec2 to = ends.zw;
-      vec2 corner = corners[gl_VertexID % 6];
-      vec2 d = to - from;
-      float len = length(d);
-      vec2 p;
-      if (len < u_short) {
-        v_origin = (from + to) * 0.5;
-        v_along = vec2(1.0, 0.0);
-        v_length = 0.0;
-        p = v_origin + (corner * 2.0 - 1.0) * u_reach;
-      } else {
-        vec2 u = d / len;
-        v_origin = from;
-        v_along = u;
-        v_length = len;
-        p = from + u * mix(-u_reach, len + u_reach, corner.x) + vec2(-u.y, u.x) * mix(-u_reach, u_reach, corner.y);
-      }
-      gl_Position = vec4(p / u_size * 2.0 - 1.0, 0.0, 1.0);
-    }`;
-
-  // The light of the spot integrated along the segment, at this pixel's centre.
-  const BEAM_FRAGMENT = `#version 300 es
-    precision highp float;
-    uniform float u_scale;  // 1 / (σ√2)
-    uniform float u_spot;   // E / (2πσ²)
-    uniform float u_line;   // E / (2σ√(2π))
-    flat in vec2 v_origin;
-    flat in vec2 v_along;
-    flat in float v_length;
-    flat in float v_steps;
-    out vec4 colour;
-    // Abramowitz and Stegun 7.1.28, as the C++ renderer has it.
-    float erf_approx(float x) {
-      float a = abs(x);
-      float p = 1.0 + a * (0.0705230784 + a * (0.0422820123 + a * (0.0092705272 +
-                a * (0.0001520143 + a * (0.0002765672 + a * 0.0000430638)))));
-      p = p * p; p = p * p; p = p * p; p = p * p;
-      return sign(x) * (1.0 - 1.0 / p);
-    }
-    void main() {
-      vec2 d = gl_FragCoord.xy - v_origin;
-      float light;
-      if (v_length == 0.0) {
-        light = u_spot * exp(-dot(d, d) * u_scale * u_scale);
-      } else {
-        float along = dot(d, v_along) * u_scale;
-        float across = (d.y * v_along.x - d.x * v_along.y) * u_scale;
-        light = u_line / v_length * exp(-across * across) *
-                (erf_approx(along) - erf_approx(along - v_length * u_scale));
-      }
-      colour = vec4(light * v_steps, 0.0, 0.0, 0.0);
-    }`;
-
-  const HALO_BLOCKS_FRAGMENT = `#version 300 es
-    precision highp float;
-    uniform highp sampler2D u_glow;
-    uniform int u_factor;
-    uniform int u_size;
-    out vec4 colour;
-    void main() {
-      ivec2 corner = ivec2(gl_FragCoord.xy) * u_factor;
-      float sum = 0.0;
-      for (int j = 0; j < 16; ++j) {
-        if (j >= u_factor) break;
-        for (int i = 0; i < 16; ++i) {
-          if (i >= u_factor) break;
-          ivec2 p = corner + ivec2(i, j);
-          if (p.x < u_size && p.y < u_size) sum += texelFetch(u_glow, p, 0).r;
-        }
-      }
-      colour = vec4(sum / float(u_factor * u_factor), 0.0, 0.0, 0.0);
-    }`;
-
-  const MAX_BLUR_RADIUS = 32;
-  const BLUR_FRAGMENT = `#version 300 es
-    precision highp float;
-    uniform highp sampler2D u_in;
-    uniform ivec2 u_step;
-    uniform int u_radius;
-    uniform int u_width;
-    uniform float u_weights[${2 * MAX_BLUR_RADIUS + 1}];
-    out vec4 colour;
-    void main() {
-      ivec2 p = ivec2(gl_FragCoord.xy);
-      float sum = 0.0;
-      for (int k = -${MAX_BLUR_RADIUS}; k <= ${MAX_BLUR_RADIUS}; ++k) {
-        if (k < -u_radius || k > u_radius) continue;
-        ivec2 q = p + u_step * k;
-        if (q.x < 0 || q.y < 0 || q.x >= u_width || q.y >= u_width) continue;  // dark beyond the edge
-        sum += texelFetch(u_in, q, 0).r * u_weights[k + u_radius];
-      }
-      colour = vec4(sum, 0.0, 0.0, 0.0);
-    }`;
-
-  const DEVELOP_FRAGMENT = `#version 300 es
-    precision highp float;
-    uniform highp sampler2D u_glow;
-    uniform highp sampler2D u_halo;
-    uniform int u_factor;
-    uniform int u_halo_width;
-    uniform float u_exposure;
-    uniform float u_bloom;
-    uniform vec3 u_colour;
-    out vec4 colour;
-    float halo_at(ivec2 p) { return texelFetch(u_halo, p, 0).r; }
-    void main() {
-      ivec2 p = ivec2(gl_FragCoord.xy);
-      float last = float(u_halo_width - 1);
-      vec2 at = clamp((vec2(p) + 0.5) / float(u_factor) - 0.5, 0.0, last);
-      ivec2 lo = ivec2(at);
-      ivec2 hi = min(lo + 1, ivec2(u_halo_width - 1));
-      vec2 f = at - vec2(lo);
-      float left = halo_at(ivec2(lo.x, lo.y)) + (halo_at(ivec2(lo.x, hi.y)) - halo_at(ivec2(lo.x, lo.y))) * f.y;
-      float right = halo_at(ivec2(hi.x, lo.y)) + (halo_at(ivec2(hi.x, hi.y)) - halo_at(ivec2(hi.x, lo.y))) * f.y;
-      float around = u_bloom * (left + (right - left) * f.x);
-      // Held finite: 16-bit glow overflows to infinity under a dwelling spot.
-      float v = clamp(u_exposure * (texelFetch(u_glow, p, 0).r + around), 0.0, 1e6);
-      vec3 excited = v * u_colour;
-      colour = vec4(sqrt(excited / (1.0 + excited)), 1.0);
-    }`;
-
-  function compile(gl, vertexSource, fragmentSource) {
+  // The passes' shaders are lumo's own GLSL ES 1.00 files (src/scope/gl/), which the native
+  // view compiles too; show.js carries them by file name.  Their vertices come from buffers:
+  // a_position (the full-screen triangle) or a_ends at 0, a_corner at 1.
+  function compile(gl, vertexName, fragmentName) {
     const program = gl.createProgram();
-    for (const [type, source] of [[gl.VERTEX_SHADER, vertexSource], [gl.FRAGMENT_SHADER, fragmentSource]]) {
+    for (const [type, name] of [[gl.VERTEX_SHADER, vertexName], [gl.FRAGMENT_SHADER, fragmentName]]) {
       const shader = gl.createShader(type);
-      gl.shaderSource(shader, source);
+      gl.shaderSource(shader, show.shaders[name]);
       gl.compileShader(shader);
-      if (!gl.getShaderParameter(shader, gl.COMPILE_STATUS)) throw new Error(gl.getShaderInfoLog(shader));
+      if (!gl.getShaderParameter(shader, gl.COMPILE_STATUS)) throw new Error(`${name}: ${gl.getShaderInfoLog(shader)}`);
       gl.attachShader(program, shader);
     }
+    gl.bindAttribLocation(program, 0, vertexName === "beam.vert" ? "a_ends" : "a_position");
+    gl.bindAttribLocation(program, 1, "a_corner");
     gl.linkProgram(program);
     if (!gl.getProgramParameter(program, gl.LINK_STATUS)) throw new Error(gl.getProgramInfoLog(program));
     const uniforms = {};
@@ -456,17 +323,6 @@
       uniforms[name] = gl.getUniformLocation(program, name);
     }
     return { program, uniforms };
-  }
-
-  function gaussianWeights(sigma) {
-    const radius = Math.min(MAX_BLUR_RADIUS, Math.max(1, Math.ceil(3 * sigma)));
-    const raw = [];
-    let sum = 0;
-    for (let k = -radius; k <= radius; ++k) {
-      raw.push(Math.exp((-0.5 * k * k) / (sigma * sigma)));
-      sum += raw[raw.length - 1];
-    }
-    return new Float32Array(raw.map((w) => w / sum));
   }
 
   // The screen: WebGL 2 with float colour buffers, or null and the reason.
@@ -489,19 +345,34 @@
     const screen = {
       gl,
       glowFormat: exactGlow ? gl.R32F : gl.R16F,
-      decay: compile(gl, FULL_SCREEN_VERTEX, DECAY_FRAGMENT),
-      beam: compile(gl, BEAM_VERTEX, BEAM_FRAGMENT),
-      blocks: compile(gl, FULL_SCREEN_VERTEX, HALO_BLOCKS_FRAGMENT),
-      blur: compile(gl, FULL_SCREEN_VERTEX, BLUR_FRAGMENT),
-      develop: compile(gl, FULL_SCREEN_VERTEX, DEVELOP_FRAGMENT),
+      decay: compile(gl, "quad.vert", "decay.frag"),
+      beam: compile(gl, "beam.vert", "beam.frag"),
+      blocks: compile(gl, "quad.vert", "halo.frag"),
+      blur: compile(gl, "quad.vert", "blur.frag"),
+      develop: compile(gl, "quad.vert", "develop.frag"),
       size: 0,
       path: null,
-      segments: null,
-      segmentTexture: gl.createTexture(),
-      segmentRows: 0,
+      vertices: null,
       quads: 0,
-      vertexArray: gl.createVertexArray(),  // empty: the vertices read the texture
+      // The full-screen triangle, and the beam's quads from a buffer refilled each frame, all
+      // of a frame's in one draw: not instanced, as SwiftShader (the software WebGL) would run
+      // one draw per instance.
+      triangle: gl.createVertexArray(),
+      beamVertices: gl.createVertexArray(),
+      beamBuffer: gl.createBuffer(),
     };
+    gl.bindVertexArray(screen.triangle);
+    gl.bindBuffer(gl.ARRAY_BUFFER, gl.createBuffer());
+    gl.bufferData(gl.ARRAY_BUFFER, new Float32Array([-1, -1, 3, -1, -1, 3]), gl.STATIC_DRAW);
+    gl.enableVertexAttribArray(0);
+    gl.vertexAttribPointer(0, 2, gl.FLOAT, false, 0, 0);
+    gl.bindVertexArray(screen.beamVertices);
+    gl.bindBuffer(gl.ARRAY_BUFFER, screen.beamBuffer);
+    gl.enableVertexAttribArray(0);
+    gl.enableVertexAttribArray(1);
+    gl.vertexAttribPointer(0, 4, gl.FLOAT, false, 4 * VERTEX_FLOATS, 0);
+    gl.vertexAttribPointer(1, 3, gl.FLOAT, false, 4 * VERTEX_FLOATS, 4 * 4);
+    gl.bindVertexArray(screen.triangle);  // every pass but the beam's
     return screen;
   }
 
@@ -534,7 +405,9 @@
     const sigma = MODEL.bloomSigma * size;
     screen.factor = Math.min(16, Math.max(1, Math.trunc(sigma * 0.5)));
     screen.haloWidth = Math.ceil(size / screen.factor);
-    screen.blurWeights = gaussianWeights(sigma / screen.factor);
+    // The blur's σ in halo pixels, and the taps it reaches (3σ, 1 to 32 each side).
+    screen.blurSigma = sigma / screen.factor;
+    screen.blurRadius = Math.min(32, Math.max(1, Math.ceil(3 * screen.blurSigma)));
     screen.glow = makeTarget(gl, screen.glowFormat, size);
     screen.haloA = makeTarget(gl, gl.R32F, screen.haloWidth);
     screen.haloB = makeTarget(gl, gl.R32F, screen.haloWidth);
@@ -582,38 +455,16 @@
     gl.uniform1f(beam.uniforms.u_scale, 1 / (sigma * Math.SQRT2));
     gl.uniform1f(beam.uniforms.u_spot, energy / (2 * Math.PI * sigma * sigma));
     gl.uniform1f(beam.uniforms.u_line, energy / (2 * sigma * Math.sqrt(2 * Math.PI)));
-    const merged = mergeSegments(screen.path, segments + 1, sigma, screen.segments);
-    screen.segments = merged.segments;
+    const merged = mergeSegments(screen.path, segments + 1, sigma, screen.vertices);
+    screen.vertices = merged.vertices;
     screen.quads += merged.count;
-    uploadSegments(screen, merged);
-    gl.uniform1i(beam.uniforms.u_segments, 0);
-    gl.bindVertexArray(screen.vertexArray);
+    gl.bindVertexArray(screen.beamVertices);
+    gl.bindBuffer(gl.ARRAY_BUFFER, screen.beamBuffer);
+    gl.bufferData(gl.ARRAY_BUFFER, merged.vertices, gl.STREAM_DRAW, 0, merged.count * SEGMENT_FLOATS);
     gl.blendFunc(gl.ONE, gl.ONE);
     gl.drawArrays(gl.TRIANGLES, 0, 6 * merged.count);
-    gl.bindVertexArray(null);
+    gl.bindVertexArray(screen.triangle);
     gl.disable(gl.BLEND);
-  }
-
-  // The segments into rows of the segment texture, which grows to the longest frame seen.
-  function uploadSegments(screen, merged) {
-    const gl = screen.gl;
-    const rows = Math.ceil((merged.count * 2) / SEGMENT_ROW);
-    gl.activeTexture(gl.TEXTURE0);
-    gl.bindTexture(gl.TEXTURE_2D, screen.segmentTexture);
-    if (rows > screen.segmentRows) {
-      screen.segmentRows = Math.max(rows, 2 * screen.segmentRows);
-      gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA32F, SEGMENT_ROW, screen.segmentRows, 0, gl.RGBA, gl.FLOAT, null);
-      for (const p of [gl.TEXTURE_MIN_FILTER, gl.TEXTURE_MAG_FILTER]) gl.texParameteri(gl.TEXTURE_2D, p, gl.NEAREST);
-    }
-    const texels = merged.count * 2;
-    const whole = Math.floor(texels / SEGMENT_ROW);
-    if (whole > 0) {
-      gl.texSubImage2D(gl.TEXTURE_2D, 0, 0, 0, SEGMENT_ROW, whole, gl.RGBA, gl.FLOAT, merged.segments, 0);
-    }
-    if (texels > whole * SEGMENT_ROW) {
-      gl.texSubImage2D(gl.TEXTURE_2D, 0, 0, whole, texels - whole * SEGMENT_ROW, 1, gl.RGBA, gl.FLOAT,
-        merged.segments, whole * SEGMENT_ROW * 4);
-    }
   }
 
   function drawFullScreen(gl, target, program) {
@@ -632,21 +483,21 @@
     gl.activeTexture(gl.TEXTURE0);
     gl.bindTexture(gl.TEXTURE_2D, screen.glow.texture);
     gl.uniform1i(blocks.uniforms.u_glow, 0);
-    gl.uniform1i(blocks.uniforms.u_factor, screen.factor);
-    gl.uniform1i(blocks.uniforms.u_size, screen.size);
+    gl.uniform1f(blocks.uniforms.u_factor, screen.factor);
+    gl.uniform1f(blocks.uniforms.u_size, screen.size);
     drawFullScreen(gl, screen.haloA, blocks.program);
 
     const blur = screen.blur;
     gl.useProgram(blur.program);
     gl.uniform1i(blur.uniforms.u_in, 0);
-    gl.uniform1i(blur.uniforms.u_radius, (screen.blurWeights.length - 1) / 2);
-    gl.uniform1i(blur.uniforms.u_width, screen.haloWidth);
-    gl.uniform1fv(blur.uniforms.u_weights, screen.blurWeights);
+    gl.uniform1f(blur.uniforms.u_radius, screen.blurRadius);
+    gl.uniform1f(blur.uniforms.u_width, screen.haloWidth);
+    gl.uniform1f(blur.uniforms.u_sigma, screen.blurSigma);
     gl.bindTexture(gl.TEXTURE_2D, screen.haloA.texture);
-    gl.uniform2i(blur.uniforms.u_step, 1, 0);
+    gl.uniform2f(blur.uniforms.u_step, 1, 0);
     drawFullScreen(gl, screen.haloB, blur.program);
     gl.bindTexture(gl.TEXTURE_2D, screen.haloB.texture);
-    gl.uniform2i(blur.uniforms.u_step, 0, 1);
+    gl.uniform2f(blur.uniforms.u_step, 0, 1);
     drawFullScreen(gl, screen.haloA, blur.program);
 
     const dev = screen.develop;
@@ -657,8 +508,12 @@
     gl.bindTexture(gl.TEXTURE_2D, screen.haloA.texture);
     gl.uniform1i(dev.uniforms.u_glow, 0);
     gl.uniform1i(dev.uniforms.u_halo, 1);
-    gl.uniform1i(dev.uniforms.u_factor, screen.factor);
-    gl.uniform1i(dev.uniforms.u_halo_width, screen.haloWidth);
+    gl.uniform1f(dev.uniforms.u_size, screen.size);
+    gl.uniform1f(dev.uniforms.u_factor, screen.factor);
+    gl.uniform1f(dev.uniforms.u_halo_width, screen.haloWidth);
+    // The picture fills the canvas: no margin, one glow pixel a canvas pixel.
+    gl.uniform2f(dev.uniforms.u_origin, 0, 0);
+    gl.uniform1f(dev.uniforms.u_scale, 1);
     gl.uniform1f(dev.uniforms.u_exposure, exposure);
     gl.uniform1f(dev.uniforms.u_bloom, MODEL.bloom);
     gl.uniform3fv(dev.uniforms.u_colour, state.colour);

@@ -10,6 +10,7 @@
 #include "app/render_json.hpp"
 #include "assets/assets.hpp"
 #include "core/clock.hpp"
+#include "scope/gl/shaders.hpp"
 #include "scope/scope.hpp"
 #include "show/catalogue.hpp"
 #include "show/score.hpp"
@@ -129,6 +130,10 @@ std::string show_script(std::optional<std::uint64_t> seed, double seconds) {
     json.key("sampleRate").number(std::uint64_t{kSampleRate});
     json.key("seconds").number(seconds);
     write_scope_model(json);
+    // The page draws with the GL scope's own shaders: one source for both.
+    json.key("shaders").begin_object();
+    for (const std::string_view name : kScopeShaderNames) json.key(name).string(scope_shader_source(name));
+    json.end_object();
     json.key("figures").begin_array();
     for (const FigureEntry& entry : kFigures) {
         const std::vector<ScoreEvent> events = events_playing(entry.figure);
@@ -140,8 +145,9 @@ std::string show_script(std::optional<std::uint64_t> seed, double seconds) {
     json.end_array().end_object();
     return json_script(
         "The show for the scope page, written by lumo-render --html: its seed (high and low halves; null: each "
-        "load draws its own), its length, the scope model's constants and defaults and, for the time line, every figure the score plays and when "
-        "(seconds, start inclusive, end exclusive).",
+        "load draws its own), its length, the scope model's constants and defaults, its GLSL ES 1.00 shaders by "
+        "file name and, for the time line, every figure the score plays and when (seconds, start inclusive, end "
+        "exclusive).",
         "LUMO_SHOW", json);
 }
 

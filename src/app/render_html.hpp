@@ -4,7 +4,8 @@
 // The page itself (web/index.html, scope.js, scope.css, show-worker.js) is written by hand
 // and built into lumo-render byte for byte; lumo-render adds the show to it as two scripts,
 // because a page opened from file:// may load scripts but not read files:
-//   show.js         the seed, the length and the score's figures (name, and when each
+//   show.js         the seed, the length, the scope model's constants and shaders (the
+//                   GL scope's own files) and the score's figures (name, and when each
 //                   plays) for the time line;
 //   show-module.js  lumo's show code built for WebAssembly (base64) and the models' OBJ
 //                   text: the page's Worker prepares the show and mixes it with them.

@@ -1,5 +1,6 @@
 // Bloom read back bilinearly, then the tone map c = v k / (1 + v k), encoded as √c.
 precision highp float;
+precision highp sampler2D;  // the float texels as they are, not at a sampler's default lowp
 uniform sampler2D u_glow;
 uniform sampler2D u_halo;
 uniform float u_size;

@@ -4,38 +4,9 @@
 
 #include <string>
 
-#include "scope/gl/gl_scope.hpp"
-
-#define LUMO_SHADER(symbol) extern "C" const char symbol##_begin[], symbol##_end[];
-LUMO_SHADER(lumo_scope_shader_quad_vert)
-LUMO_SHADER(lumo_scope_shader_decay_frag)
-LUMO_SHADER(lumo_scope_shader_beam_vert)
-LUMO_SHADER(lumo_scope_shader_beam_frag)
-LUMO_SHADER(lumo_scope_shader_halo_frag)
-LUMO_SHADER(lumo_scope_shader_blur_frag)
-LUMO_SHADER(lumo_scope_shader_develop_frag)
-#undef LUMO_SHADER
+#include "scope/gl/shaders.hpp"
 
 namespace lumo {
-
-namespace {
-
-std::string_view between(const char* begin, const char* end) {
-    return {begin, static_cast<std::size_t>(end - begin)};
-}
-
-}  // namespace
-
-std::string_view scope_shader_source(std::string_view name) {
-    if (name == "quad.vert") return between(lumo_scope_shader_quad_vert_begin, lumo_scope_shader_quad_vert_end);
-    if (name == "decay.frag") return between(lumo_scope_shader_decay_frag_begin, lumo_scope_shader_decay_frag_end);
-    if (name == "beam.vert") return between(lumo_scope_shader_beam_vert_begin, lumo_scope_shader_beam_vert_end);
-    if (name == "beam.frag") return between(lumo_scope_shader_beam_frag_begin, lumo_scope_shader_beam_frag_end);
-    if (name == "halo.frag") return between(lumo_scope_shader_halo_frag_begin, lumo_scope_shader_halo_frag_end);
-    if (name == "blur.frag") return between(lumo_scope_shader_blur_frag_begin, lumo_scope_shader_blur_frag_end);
-    if (name == "develop.frag") return between(lumo_scope_shader_develop_frag_begin, lumo_scope_shader_develop_frag_end);
-    return {};
-}
 
 namespace {
 

@@ -7,25 +7,18 @@
 // floats where the driver renders into float (or half-float) textures; otherwise in 8
 // bits, which loses the faintest light (glow_bits says which).
 //
-// The shaders are GLSL ES 1.00 files beside this header, built into the program; the
-// scope page compiles the same files.
+// The shaders are GLSL ES 1.00 files beside this header (shaders.hpp); the scope page
+// compiles the same files.
 #pragma once
 
 #include <cstdint>
 #include <memory>
-#include <string_view>
 
 #include "core/error.hpp"
 #include "image/image.hpp"
 #include "scope/scope.hpp"
 
 namespace lumo {
-
-// The shader sources by file name ("beam.frag"), or empty for a name that is not one.
-std::string_view scope_shader_source(std::string_view name);
-// Every shader's file name, in a fixed order.
-inline constexpr std::string_view kScopeShaderNames[] = {"quad.vert",  "decay.frag", "beam.vert",   "beam.frag",
-                                                         "halo.frag", "blur.frag",  "develop.frag"};
 
 class GlScope {
 public:

@@ -1,5 +1,6 @@
 // The glow averaged over blocks of u_factor × u_factor pixels.
 precision highp float;
+precision highp sampler2D;  // the float texels as they are, not at a sampler's default lowp
 uniform sampler2D u_glow;
 uniform float u_factor;
 uniform float u_size;
