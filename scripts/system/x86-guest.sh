@@ -4,7 +4,8 @@
 # repository /mnt/host/dist, sets lumo.service up to play on the loopback card from the
 # next boot on, and asks for that boot.  The second boot's service plays the whole show
 # under load while this script collects the evidence into /mnt/host/out, which the host
-# checks: the recordings, lumo's journal, timestamps (seconds since boot) in times.txt.
+# checks: the recordings, lumo's journal, timestamps (seconds since boot) in times.txt,
+# and the machine's own stalls (lumo-stall-watch, copied in as /mnt/host/stall-watch).
 set -euo pipefail
 out=/mnt/host/out
 phase_file=/var/lib/guest-phase
@@ -89,7 +90,22 @@ UNIT
   # The recorders are ready before lumo opens their cards' other sides.
   capture_unit capture Loopback 0 lumo.service
   capture_unit raspi-capture sndrpihifiberry 1 lumo-raspi.service
-  systemctl enable -q lumo.service lumo-raspi.service capture.service raspi-capture.service
+  # What the machine's own stalls were while lumo played (lumo-stall-watch, from the host).
+  install -m 755 /mnt/host/stall-watch /usr/local/bin/lumo-stall-watch
+  cat >/etc/systemd/system/stall-watch.service <<'UNIT'
+[Unit]
+Description=Watches for the machine standing still
+Before=lumo.service lumo-raspi.service
+
+[Service]
+Type=exec
+ExecStart=/usr/local/bin/lumo-stall-watch
+StandardOutput=file:/var/tmp/stalls.txt
+
+[Install]
+WantedBy=multi-user.target
+UNIT
+  systemctl enable -q lumo.service lumo-raspi.service capture.service raspi-capture.service stall-watch.service
   echo 2 >"$phase_file"
   touch /run/guest-reboot
 }
@@ -156,7 +172,10 @@ second_boot() {
   fi
   systemctl stop lumo-raspi.service
   systemctl stop capture.service
+  systemctl stop stall-watch.service
+  cp /var/tmp/stalls.txt "$out/"
   journalctl -b -q -o cat _SYSTEMD_UNIT=lumo.service >"$out/lumo.journal"
+  journalctl -b -q -o short-monotonic _SYSTEMD_UNIT=lumo.service >"$out/lumo.timed-journal"
   journalctl -b -q -o short-monotonic _SYSTEMD_UNIT=lumo-raspi.service >"$out/raspi.journal"
   journalctl -b -o short-monotonic >"$out/boot.journal"
   cp /var/tmp/*.start /var/tmp/*.raw "$out/"
