@@ -103,6 +103,20 @@ std::uint32_t framebuffer_of(int fd, gbm_bo* bo) {
 
 void flip_done(int, unsigned, unsigned, unsigned, void* pending) { *static_cast<bool*>(pending) = false; }
 
+// The card's descriptor when it drives displays (it has KMS resources), else -1.
+int open_display_device(int card) {
+    const std::string path = "/dev/dri/card" + std::to_string(card);
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return -1;
+    drmModeRes* resources = drmModeGetResources(fd);
+    if (resources == nullptr) {
+        close(fd);
+        return -1;
+    }
+    drmModeFreeResources(resources);
+    return fd;
+}
+
 }  // namespace
 
 struct KmsOutput::Drm {
@@ -162,6 +176,16 @@ struct KmsOutput::Drm {
     }
 };
 
+bool display_device_present() {
+    for (int card = 0; card < kCardsTried; ++card) {
+        const int fd = open_display_device(card);
+        if (fd < 0) continue;
+        close(fd);
+        return true;
+    }
+    return false;
+}
+
 KmsOutput::KmsOutput(std::unique_ptr<Drm> drm) : drm_(std::move(drm)) {}
 KmsOutput::~KmsOutput() = default;
 
@@ -171,15 +195,8 @@ Result<std::unique_ptr<KmsOutput>> KmsOutput::open() {
     // has none); one with a display connected is preferred.
     bool any_device = false;
     for (int card = 0; card < kCardsTried; ++card) {
-        const std::string path = "/dev/dri/card" + std::to_string(card);
-        const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        const int fd = open_display_device(card);
         if (fd < 0) continue;
-        drmModeRes* resources = drmModeGetResources(fd);
-        if (resources == nullptr) {
-            close(fd);
-            continue;
-        }
-        drmModeFreeResources(resources);
         any_device = true;
         const bool connected = connected_display(fd, true).has_value();
         if (drm->fd < 0 || connected) {
@@ -288,6 +305,13 @@ bool KmsOutput::still_connected() const {
     const bool connected = connector->connection == DRM_MODE_CONNECTED;
     drmModeFreeConnector(connector);
     return connected;
+}
+
+bool KmsOutput::device_gone() const {
+    drmModeRes* resources = drmModeGetResources(drm_->fd);
+    if (resources == nullptr) return errno == ENODEV;
+    drmModeFreeResources(resources);
+    return false;
 }
 
 void KmsOutput::lose() {
