@@ -23,7 +23,8 @@ class KmsOutput {
 public:
     // The first DRM device that drives displays (one with a display connected if any),
     // with its context, showing on that display.  The error is one sentence: no DRM
-    // device, no GL ES 2 on it, or a mode that cannot be set.
+    // device, no GL ES 2 on it (or only a software renderer that may not run in this
+    // process), or a mode that cannot be set.
     static Result<std::unique_ptr<KmsOutput>> open();
     ~KmsOutput();
     KmsOutput(const KmsOutput&) = delete;

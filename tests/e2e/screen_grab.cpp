@@ -49,6 +49,9 @@ std::optional<Scanout> find_scanout() {
         const std::string path = "/dev/dri/card" + std::to_string(card);
         const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
         if (fd < 0) continue;
+        // The first to open a card without a master becomes it: a view that starts (or
+        // starts again) after this must still be able to set its mode.
+        drmDropMaster(fd);
         if (drmModeRes* resources = drmModeGetResources(fd)) {
             for (int i = 0; i < resources->count_crtcs; ++i) {
                 drmModeCrtc* crtc = drmModeGetCrtc(fd, resources->crtcs[i]);
