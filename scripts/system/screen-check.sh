@@ -1,0 +1,151 @@
+# The host's half of the screen case: lumo.service's view on an emulated display, read
+# back and compared with lumo-render --scope, the display unplugged and plugged in again
+# while the show plays.  Sourced by scripts/test-system (which defines fail, render and
+# checker, and sources boot.sh); `screen_case IMAGE_DIR WORK` boots the machine, answers
+# scripts/system/screen-guest.sh's requests on qemu's monitor and checks what it left.
+#
+# The display is a bochs-display (Debian's bochs DRM driver, dumb buffers that Mesa's
+# kms_swrast draws into), not the default VGA: a VGA card is built into the machine and
+# cannot be unplugged, a bochs-display is an ordinary PCI device that the machine's ACPI
+# hot-plug takes out and puts back.  It is 400x300, so that the software renderer under
+# emulation draws a few pictures a second (the view's square is 300 pixels, as in the
+# offscreen GPU test).
+
+# What the guest noted in times.txt, and seconds between two notes.
+screen_time() { sed -n "s/^$2=//p" "$1/times.txt"; }
+screen_seconds() { awk -v a="$(screen_time "$1" "$3")" -v b="$(screen_time "$1" "$2")" 'BEGIN { printf "%.1f", a - b }'; }
+
+screen_device=bochs-display,id=screen,xres=400,yres=300
+screen_side=300
+screen_grabber=build-ci/tests/e2e/lumo-screen-grab
+screen_matcher=build-ci/tests/e2e/lumo-screen-match
+
+# One command on qemu's human monitor, whose answer goes to standard output.
+monitor_command() {  # monitor_command SOCKET COMMAND
+  python3 - "$1" "$2" <<'PY'
+import socket, sys, time
+s = socket.socket(socket.AF_UNIX)
+s.connect(sys.argv[1])
+s.settimeout(5)
+def until_prompt():
+    data = b""
+    while not data.endswith(b"(qemu) "):
+        chunk = s.recv(4096)
+        if not chunk: break
+        data += chunk
+    return data
+until_prompt()
+s.sendall(sys.argv[2].encode() + b"\n")
+print(until_prompt().decode(errors="replace").replace("(qemu) ", "").strip())
+PY
+}
+
+# Answers the guest's requests (files in OUT) until the machine stops: unplug, replug.
+answer_guest() {  # answer_guest SOCKET OUT
+  local socket=$1 out=$2 asked
+  for asked in unplug replug; do
+    until [[ -e $out/$asked ]]; do
+      [[ -S $socket ]] || return 0
+      sleep 0.2
+    done
+    if [[ $asked == unplug ]]; then
+      monitor_command "$socket" "device_del screen" >>"$out/monitor.log"
+    else
+      monitor_command "$socket" "device_add $screen_device" >>"$out/monitor.log"
+    fi
+    echo "$asked $(date +%s.%N)" >>"$out/monitor.log"
+  done
+}
+
+# The figures the shots are taken in, each held for a second or more on the show's clock
+# (the titles, the still logo; lumo's clips, by contrast, change within 20 ms), so that a
+# picture placed on the clock a few milliseconds off still shows what the render there
+# shows: "NAME FROM TO", a shot's instant at least 0.1 s inside.  Under emulation the view
+# draws a few pictures a second, so a shot falls up to a picture's time after the instant
+# the guest asks for; each shot is compared with the render at its own instant, the
+# instant its picture began.
+screen_held_figures=("title2 19.5 21" "title3 21 24" "logo 39 41.9")
+
+screen_case() {  # screen_case IMAGE_DIR WORK
+  local image=$1 share=$2
+  [[ -x $screen_grabber && -x $screen_matcher ]] || fail "build-ci has no lumo-screen-grab or lumo-screen-match"
+  mkdir -p "$share/out"
+  cp -r dist "$share/dist"
+  cp scripts/system/screen-guest.sh "$share/run"
+  cp "$screen_grabber" "$share/"
+  local socket=$share/monitor.sock out=$share/out start=$SECONDS
+  answer_guest "$socket" "$out" &
+  local answering=$!
+  guest_boot "$image" "$share" 600 -vga none -device "$screen_device" -monitor "unix:$socket,server,nowait" ||
+    { kill "$answering" 2>/dev/null; tail -30 "$out/run.log" >&2; fail "the screen guest's run failed"; }
+  wait "$answering" || true
+  echo "== test-system: the screen machine (install, 40 s of the show with the view) took $((SECONDS - start)) s"
+  check_screen "$out"
+}
+
+check_screen() {  # check_screen OUT
+  local out=$1
+  # The journal: the show's three lines and the view's own, nothing from Mesa or ALSA.
+  ! grep -qi underrun "$out/lumo.journal" || fail "screen: lumo reported underruns: $(grep -i underrun "$out/lumo.journal")"
+  local show_lines view_lines
+  show_lines=$(grep -vc '^Screen: ' "$out/lumo.journal" || true)
+  view_lines=$(grep '^Screen: ' "$out/lumo.journal" | sed 's/ on [^ ]* [0-9]*x[0-9]* [0-9]* Hz\./ on D./' | paste -sd'|')
+  ((show_lines == 3)) && [[ $(head -1 "$out/lumo.journal") == "Output device : hw:CARD=Loopback,DEV=1" ]] ||
+    fail "screen: the journal holds other lines than the show's three: $(grep -v '^Screen: ' "$out/lumo.journal")"
+  case $view_lines in
+    "Screen: the view is on D.|Screen: the display "*"; the view resumes when "*"|Screen: the view is back on D.") ;;
+    *) fail "screen: the view said: $(grep '^Screen: ' "$out/lumo.journal")" ;;
+  esac
+  # The sound never stopped, the display's loss and return included.
+  local gaps
+  gaps=$("$checker" gaps "$out/capture.raw" | awk '$1 == "GAPS" { print $2 }')
+  [[ $gaps == 0 ]] || fail "screen: $gaps gaps in the capture: $("$checker" gaps "$out/capture.raw" | grep '^gap')"
+
+  # The capture's frame 0 on CLOCK_MONOTONIC: each position line is the card's frame
+  # count at an instant of that clock read to 10 ms; they agree to that and the card's
+  # timer ticks.
+  local zero spread first
+  read -r zero spread < <(awk '{ z = $1 - $2 / 96000; s += z; n++; if (n == 1 || z < lo) lo = z; if (n == 1 || z > hi) hi = z }
+                               END { printf "%.4f %.4f\n", s / n, hi - lo }' "$out/capture-position.txt")
+  awk -v s="$spread" 'BEGIN { exit !(s <= 0.05) }' ||
+    fail "screen: the capture's positions disagree by $spread s: $(cat "$out/capture-position.txt")"
+  first=$("$checker" count "$out/capture.raw" | awk '{ printf "%.4f", $3 / 96000 }')
+  # The capture as a WAV file, for lumo-render --scope --input: the pictures are those of
+  # the sound the card played, whatever seed this play drew.
+  python3 - "$out/capture.raw" "$out/capture.wav" <<'PY'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+header = struct.pack("<4sI4s4sIHHIIHH4sI", b"RIFF", 36 + len(data), b"WAVE", b"fmt ", 16, 3, 2, 96000,
+                     96000 * 8, 8, 32, b"data", len(data))
+open(sys.argv[2], "wb").write(header + data)
+PY
+  # Each shot's instant on the capture (its frame's drawing began then) and on the show.
+  local names=() ats=() name drawn
+  while read -r name drawn _; do
+    names+=("$name")
+    ats+=("$(awk -v d="${drawn#drawn_at=}" -v z="$zero" 'BEGIN { printf "%.3f", d - z }')")
+  done <"$out/grabs.txt"
+  ((${#names[@]} == 3)) || fail "screen: ${#names[@]} shots instead of 3: $(cat "$out/grabs.txt")"
+  local renders=$out/renders
+  mkdir -p "$renders"
+  "$render" --scope "$renders" --at "$(IFS=,; echo "${ats[*]}")" --input "$out/capture.wav" --size "$screen_side" \
+    2>/dev/null || fail "screen: lumo-render --scope --input failed"
+  local i j held from to show others result
+  for i in "${!names[@]}"; do
+    read -r held from to <<<"${screen_held_figures[$i]}"
+    [[ $held == "${names[$i]}" ]] || fail "screen: shot ${names[$i]} where $held was meant"
+    show=$(awk -v a="${ats[$i]}" -v f="$first" 'BEGIN { printf "%.3f", a - f }')
+    awk -v s="$show" -v a="$from" -v b="$to" 'BEGIN { exit !(s >= a + 0.1 && s <= b - 0.1) }' ||
+      fail "screen: shot $held at show time $show s, outside the figure held from $from to $to s"
+    others=()
+    for j in "${!ats[@]}"; do ((j == i)) || others+=("$renders/scope-${ats[$j]}.png"); done
+    result=$("$screen_matcher" "$out/${names[$i]}.ppm" "$out/${names[$i]}.png" "$renders/scope-${ats[$i]}.png" "${others[@]}") ||
+      fail "screen: shot $held at show time $show s does not match the scope there (and only there): $result"
+    echo "test-system: (screen) $held at show time $show s: $(awk '{ printf "%s%.4f", NR == 1 ? "" : " / others ", $2 }' <<<"$result")"
+  done
+  echo "test-system: (screen) the view's first pictures $(screen_seconds "$out" view_on first_pictures) s after it" \
+    "started, then $(awk '{ split($2, d, "="); split($3, s, "="); t += s[2] - d[2]; n++ } END { printf "%.2f", t / n }' "$out/grabs.txt") s a picture"
+  echo "test-system: (screen) the journal: the show's 3 lines and the view's 3 (on, lost, back); 0 underruns, 0 gaps;" \
+    "display unplugged $(screen_seconds "$out" unplugged replugged) s, view back" \
+    "$(screen_seconds "$out" replugged view_back) s after the replug"
+}
