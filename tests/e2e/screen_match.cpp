@@ -2,7 +2,8 @@
 // host of the emulated machines' screen test.
 //
 //   lumo-screen-match SHOT.ppm SQUARE.png EXPECTED.png [OTHER.png...]
-//     takes the view's square (the largest one centred in the screen) out of SHOT.ppm,
+//     takes the view's square (the largest one centred in the screen) out of SHOT (a
+//     binary PPM, as lumo-screen-grab writes, or a PNG),
 //     writes it to SQUARE.png, and prints its correlation with each picture after a blur
 //     ("NAME R", one a line).  Exits 0 when it is EXPECTED (at or above the tests' bar)
 //     and none of the others, 1 otherwise.
@@ -68,8 +69,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::optional<RgbImage> shot = read_ppm(argv[1]);
+    if (!shot) shot = read_png(argv[1]);
     if (!shot) {
-        std::fprintf(stderr, "lumo-screen-match: %s is not a binary PPM picture\n", argv[1]);
+        std::fprintf(stderr, "lumo-screen-match: %s is neither a binary PPM nor a PNG picture\n", argv[1]);
         return 1;
     }
     const RgbImage square = centred_square(*shot);
