@@ -13,9 +13,10 @@ namespace lumo {
 
 namespace {
 
-// About once a second at 60 Hz the connector is asked whether the display is still
-// there; while none is, every connector is probed every two seconds.
-constexpr int kFramesBetweenChecks = 60;
+// About once a second the connector is asked whether the display is still there (by
+// the clock, not by frames: a software renderer may draw only a few a second); while
+// none is, every connector is probed every two seconds.
+constexpr auto kCheckInterval = std::chrono::seconds(1);
 constexpr auto kProbeInterval = std::chrono::seconds(2);
 
 void say(const std::string& sentence) { write_stderr_line("Screen: ", sentence); }
@@ -64,7 +65,7 @@ void run_view(std::stop_token stop, std::shared_ptr<const ViewRing> ring, std::i
         say("no display is connected; the view starts when one is.");
     }
     if (output->showing() && !fit()) return;
-    int frames = 0;
+    auto next_check = std::chrono::steady_clock::now() + kCheckInterval;
     while (!stop.stop_requested()) {
         if (!output->showing() && output->device_gone()) {
             // The scope's textures belong to the old device's context: they go with it,
@@ -89,8 +90,8 @@ void run_view(std::stop_token stop, std::shared_ptr<const ViewRing> ring, std::i
             say("the view is back on " + output->description() + ".");
             if (!fit()) break;
         }
-        if (++frames >= kFramesBetweenChecks) {
-            frames = 0;
+        if (std::chrono::steady_clock::now() >= next_check) {
+            next_check = std::chrono::steady_clock::now() + kCheckInterval;
             if (!output->still_connected()) {
                 say("the display was unplugged; the view resumes when one is connected.");
                 output->lose();
