@@ -1,77 +1,32 @@
 # The host's half of the screen case: lumo.service's view on an emulated display, read
 # back and compared with lumo-render --scope, the display unplugged and plugged in again
 # while the show plays.  Sourced by scripts/test-system (which defines fail, render and
-# checker, and sources boot.sh); `screen_case IMAGE_DIR WORK` boots the machine, answers
-# scripts/system/screen-guest.sh's requests on qemu's monitor and checks what it left.
+# checker, and sources boot.sh); `screen_case IMAGE_DIR WORK` boots the machine, which
+# runs scripts/system/screen-guest.sh, and checks what it left.
 #
 # The display is a bochs-display (Debian's bochs DRM driver, dumb buffers that Mesa's
-# kms_swrast draws into), not the default VGA: a VGA card is built into the machine and
-# cannot be unplugged, a bochs-display is an ordinary PCI device that the machine's ACPI
-# hot-plug takes out and puts back.  It is 400x300, so that the software renderer under
-# emulation draws a few pictures a second (the view's square is 300 pixels, as in the
-# offscreen GPU test).
-
-# What the guest noted in times.txt, and seconds between two notes.
-screen_time() { sed -n "s/^$2=//p" "$1/times.txt"; }
-screen_seconds() { awk -v a="$(screen_time "$1" "$3")" -v b="$(screen_time "$1" "$2")" 'BEGIN { printf "%.1f", a - b }'; }
-
-# It comes back in another slot: qemu 7.2 names the card's memory after its PCI address
-# and, still holding the unplugged card's, aborts on a second card at the same one
-# ('RAMBlock "0000:00:05.0/bochs-display-vram" already registered').
-screen_device=bochs-display,id=screen,xres=400,yres=300
-screen_slot=0x5
-screen_replug_slot=0x6
+# kms_swrast draws into), not the default VGA, so that it is the machine's only card.  It
+# is 400x300, so that the software renderer under emulation draws a picture every few
+# seconds (the view's square is 300 pixels, as in the offscreen GPU test).
+#
+# The unplug is the connector's, as an HDMI cable's is (screen-guest.sh): removing the
+# whole card (qemu's device_del, then device_add in another slot, as qemu 7.2 aborts on
+# a second card at the first one's PCI address) works in qemu and in the kernel, but
+# Mesa's kms_swrast then writes through a null pointer in the process that drew on the
+# removed card (a segfault in kms_swrast_dri.so about a second later), which ends the
+# show; lumo cannot guard against that from outside Mesa.
+screen_device=bochs-display,xres=400,yres=300
 screen_side=300
 screen_grabber=build-ci/tests/e2e/lumo-screen-grab
 screen_matcher=build-ci/tests/e2e/lumo-screen-match
-
-# One command on qemu's human monitor, whose answer goes to standard output.
-monitor_command() {  # monitor_command SOCKET COMMAND
-  python3 - "$1" "$2" <<'PY'
-import socket, sys, time
-s = socket.socket(socket.AF_UNIX)
-s.connect(sys.argv[1])
-s.settimeout(5)
-def until_prompt():
-    data = b""
-    while not data.endswith(b"(qemu) "):
-        chunk = s.recv(4096)
-        if not chunk: break
-        data += chunk
-    return data
-until_prompt()
-s.sendall(sys.argv[2].encode() + b"\n")
-# The monitor echoes the command as it is typed, with terminal codes: only the lines
-# after it are the answer.
-answer = until_prompt().decode(errors="replace").replace("(qemu) ", "").split("\n")[1:]
-print("\n".join(line.strip() for line in answer if line.strip()))
-PY
-}
-
-# Answers the guest's requests (files in OUT), until the run ends (OUT/status).
-answer_guest() {  # answer_guest SOCKET OUT
-  local socket=$1 out=$2 asked
-  for asked in unplug replug; do
-    until [[ -e $out/$asked ]]; do
-      [[ ! -e $out/status ]] || return 0
-      sleep 0.2
-    done
-    if [[ $asked == unplug ]]; then
-      monitor_command "$socket" "device_del screen" >>"$out/monitor.log"
-    else
-      monitor_command "$socket" "device_add $screen_device,addr=$screen_replug_slot" >>"$out/monitor.log"
-    fi
-    echo "$asked $(date +%s.%N)" >>"$out/monitor.log"
-  done
-}
 
 # The shots are taken in the show's closing figure (119.9 … 153.6 s), which turns slowly:
 # the scope there is the same picture (correlation ≥ 0.98 after the blur) 50 ms either
 # side of an instant, and another one 3 s away (below 0.94), whereas lumo's clips change
 # within 20 ms.  Under emulation the software renderer draws a picture every few seconds
-# and starts drawing half a minute after the show (and again after the display comes
-# back), so the shorter held figures earlier in the show (the titles, the still logo)
-# would fall between pictures.  Each shot is compared with the render at its own instant:
+# and starts drawing half a minute into the show (its shaders compiled), so the shorter
+# held figures earlier in the show (the titles, the still logo) would fall between
+# pictures.  Each shot is compared with the render at its own instant:
 # the one its picture began at, placed on the capture's clock to about 20 ms.
 screen_held_figure="119.9 153.6"
 screen_shots=(early middle late)
@@ -83,12 +38,9 @@ screen_case() {  # screen_case IMAGE_DIR WORK
   cp -r dist "$share/dist"
   cp scripts/system/screen-guest.sh "$share/run"
   cp "$screen_grabber" "$share/"
-  local socket=$share/monitor.sock out=$share/out start=$SECONDS
-  answer_guest "$socket" "$out" &
-  local answering=$!
-  guest_boot "$image" "$share" 600 -vga none -device "$screen_device,addr=$screen_slot" -monitor "unix:$socket,server,nowait" ||
-    { kill "$answering" 2>/dev/null; tail -30 "$out/run.log" >&2; fail "the screen guest's run failed"; }
-  wait "$answering" || true
+  local out=$share/out start=$SECONDS
+  guest_boot "$image" "$share" 600 -vga none -device "$screen_device" ||
+    { tail -30 "$out/run.log" >&2; fail "the screen guest's run failed"; }
   echo "== test-system: the screen machine (install, 40 s of the show with the view) took $((SECONDS - start)) s"
   check_screen "$out"
 }
@@ -103,7 +55,7 @@ check_screen() {  # check_screen OUT
   ((show_lines == 3)) && [[ $(head -1 "$out/lumo.journal") == "Output device : hw:CARD=Loopback,DEV=1" ]] ||
     fail "screen: the journal holds other lines than the show's three: $(grep -v '^Screen: ' "$out/lumo.journal")"
   case $view_lines in
-    "Screen: the view is on D.|Screen: the display "*"; the view resumes when "*"|Screen: the view is back on D.") ;;
+    "Screen: the view is on D.|Screen: the display was unplugged; the view resumes when one is connected.|Screen: the view is back on D.") ;;
     *) fail "screen: the view said: $(grep '^Screen: ' "$out/lumo.journal")" ;;
   esac
   # The sound never stopped, the display's loss and return included.
@@ -157,6 +109,6 @@ PY
   echo "test-system: (screen) the view's first pictures $(screen_seconds "$out" view_on first_pictures) s after it" \
     "started, then $(awk '{ split($2, d, "="); split($3, s, "="); t += s[2] - d[2]; n++ } END { printf "%.2f", t / n }' "$out/grabs.txt") s a picture"
   echo "test-system: (screen) the journal: the show's 3 lines and the view's 3 (on, lost, back); 0 underruns, 0 gaps;" \
-    "display unplugged $(screen_seconds "$out" unplugged replugged) s, view back" \
-    "$(screen_seconds "$out" replugged view_back) s after the replug"
+    "display unplugged $(screen_seconds "$out" unplugged replugged) s (the view noticed in" \
+    "$(screen_seconds "$out" unplugged view_off) s), view back $(screen_seconds "$out" replugged view_back) s after the replug"
 }
