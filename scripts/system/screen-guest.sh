@@ -80,6 +80,10 @@ mkdir -p /etc/systemd/system/lumo.service.d
 printf '[Service]\nMemoryDenyWriteExecute=no\nEnvironment=MESA_LOADER_DRIVER_OVERRIDE=kms_swrast LP_NATIVE_VECTOR_WIDTH=128 LP_NUM_THREADS=0\n' \
   >/etc/systemd/system/lumo.service.d/software-renderer.conf
 systemctl daemon-reload
+# Mesa's drivers (with LLVM, about 150 MB) come from the emulated disk the first time: read
+# once before the show, as on a machine that has run for a while, so that their loading
+# when the view starts is not a stall of the whole emulated machine.
+cat /usr/lib/x86_64-linux-gnu/dri/kms_swrast_dri.so /usr/lib/x86_64-linux-gnu/libLLVM-*.so* >/dev/null
 # The recorder opens the capture side first, so the card keeps to its format, and runs
 # above lumo's worker: one that fell behind would lose what lumo played.
 chrt -f 20 arecord -q -D hw:CARD=Loopback,DEV=0 -f FLOAT_LE -c 2 -r 96000 -t raw --buffer-time=1000000 \
