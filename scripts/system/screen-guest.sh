@@ -120,8 +120,8 @@ note view_back "$(uptime_now)"
 # slowly (scripts/system/screen-check.sh says why): each shot is the first picture the
 # view begins after the time asked.
 shot early 122
-shot middle 136
-shot late 146
+shot middle 130
+shot late 139
 systemctl stop lumo.service
 note stopped "$(uptime_now)"
 sleep 0.5
