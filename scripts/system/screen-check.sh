@@ -26,8 +26,8 @@ screen_matcher=build-ci/tests/e2e/lumo-screen-match
 # within 20 ms.  Under emulation the software renderer draws a picture every few seconds
 # and starts drawing half a minute into the show (its shaders compiled), so the shorter
 # held figures earlier in the show (the titles, the still logo) would fall between
-# pictures.  Each shot is compared with the render at its own instant:
-# the one its picture began at, placed on the capture's clock to about 20 ms.
+# pictures.  Each shot is compared with the render at its own instant, the one its
+# picture began at, placed on the capture's clock to about 20 ms.
 screen_held_figure="119.9 153.6"
 screen_shots=(early middle late)
 
@@ -51,24 +51,6 @@ screen_case() {  # screen_case IMAGE_DIR WORK
 
 check_screen() {  # check_screen OUT
   local out=$1
-  # The journal: the show's three lines and the view's own, nothing from Mesa or ALSA.
-  local xruns
-  xruns=$(grep -ciE 'underrun|broken pipe' "$out/lumo.journal" || true)
-  ((xruns == 0)) || fail "screen: lumo reported $xruns underruns with the view on: $(grep -iE 'underrun|broken pipe' "$out/lumo.journal" | sort | uniq -c)"
-  local show_lines view_lines
-  show_lines=$(grep -vc '^Screen: ' "$out/lumo.journal" || true)
-  view_lines=$(grep '^Screen: ' "$out/lumo.journal" | sed 's/ on [^ ]* [0-9]*x[0-9]* [0-9]* Hz\./ on D./' | paste -sd'|')
-  ((show_lines == 3)) && [[ $(head -1 "$out/lumo.journal") == "Output device : hw:CARD=Loopback,DEV=1" ]] ||
-    fail "screen: the journal holds other lines than the show's three: $(grep -v '^Screen: ' "$out/lumo.journal")"
-  case $view_lines in
-    "Screen: the view is on D.|Screen: the display was unplugged; the view resumes when one is connected.|Screen: the view is back on D.") ;;
-    *) fail "screen: the view said: $(grep '^Screen: ' "$out/lumo.journal")" ;;
-  esac
-  # The sound never stopped, the display's loss and return included.
-  local gaps
-  gaps=$("$checker" gaps "$out/capture.raw" | awk '$1 == "GAPS" { print $2 }')
-  [[ $gaps == 0 ]] || fail "screen: $gaps gaps in the capture: $("$checker" gaps "$out/capture.raw" | grep '^gap')"
-
   # The capture's frame 0 on CLOCK_MONOTONIC: each position line is the card's frame
   # count at an instant of that clock read to 10 ms.  The card's clock drifts from the
   # guest's by a few hundred parts per million, tens of milliseconds over the show, so
@@ -115,6 +97,25 @@ PY
     echo "test-system: (screen) ${names[$i]} shot at show time $show s: against the render there" \
       "$(awk 'NR == 1 { printf "%.4f, against those of the other shots", $2 } NR > 1 { printf " %.4f", $2 }' <<<"$result")"
   done
+  # The journal (checked after the pictures, whose numbers are worth seeing either way):
+  # the show's three lines and the view's own, nothing from Mesa or ALSA.
+  local xruns
+  xruns=$(grep -ciE 'underrun|broken pipe' "$out/lumo.journal" || true)
+  ((xruns == 0)) || fail "screen: lumo reported $xruns underruns with the view on: $(grep -iE 'underrun|broken pipe' "$out/lumo.journal" | sort | uniq -c)"
+  local show_lines view_lines
+  show_lines=$(grep -vc '^Screen: ' "$out/lumo.journal" || true)
+  view_lines=$(grep '^Screen: ' "$out/lumo.journal" | sed 's/ on [^ ]* [0-9]*x[0-9]* [0-9]* Hz\./ on D./' | paste -sd'|')
+  ((show_lines == 3)) && [[ $(head -1 "$out/lumo.journal") == "Output device : hw:CARD=Loopback,DEV=1" ]] ||
+    fail "screen: the journal holds other lines than the show's three: $(grep -v '^Screen: ' "$out/lumo.journal")"
+  case $view_lines in
+    "Screen: the view is on D.|Screen: the display was unplugged; the view resumes when one is connected.|Screen: the view is back on D.") ;;
+    *) fail "screen: the view said: $(grep '^Screen: ' "$out/lumo.journal")" ;;
+  esac
+  # The sound never stopped, the display's loss and return included.
+  local gaps
+  gaps=$("$checker" gaps "$out/capture.raw" | awk '$1 == "GAPS" { print $2 }')
+  [[ $gaps == 0 ]] || fail "screen: $gaps gaps in the capture: $("$checker" gaps "$out/capture.raw" | grep '^gap')"
+
   echo "test-system: (screen) the view's first pictures $(screen_seconds "$out" view_on first_pictures) s after it" \
     "started, then $(awk '{ split($2, d, "="); split($3, s, "="); t += s[2] - d[2]; n++ } END { printf "%.2f", t / n }' "$out/grabs.txt") s a picture"
   echo "test-system: (screen) the journal: the show's 3 lines and the view's 3 (on, lost, back); 0 underruns, 0 gaps;" \
