@@ -12,10 +12,12 @@
 # for the stress case.
 guest_base_packages=(systemd systemd-sysv udev kmod procps alsa-utils stress-ng linux-image-amd64)
 
-# The lumo package's runtime Depends, one name a line: the first of each set of
-# alternatives, without versions, so the image follows the package.
+# The lumo package's runtime Depends and Recommends, one name a line: the first of each
+# set of alternatives, without versions, so the image follows the package.  The guest
+# has no network, so what apt would install with lumo on a user's machine (Mesa's EGL
+# and drivers, which the view draws with) must be in the image already.
 package_depends() {
-  dpkg-deb -f "$1" Depends | sed 's/([^)]*)//g; s/|[^,]*//g; s/,/\n/g' | tr -d ' ' | sed '/^$/d'
+  dpkg-deb -f "$1" Depends Recommends | sed 's/^[A-Za-z]*: //; s/([^)]*)//g; s/|[^,]*//g; s/,/\n/g' | tr -d ' ' | sed '/^$/d'
 }
 
 # The Debian sources of this machine, in deb822 form: those of its stanzas (or one-line

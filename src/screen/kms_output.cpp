@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <gbm.h>
 #include <poll.h>
+#include <sys/mman.h>
 #include <unistd.h>
 #include <xf86drm.h>
 #include <xf86drmMode.h>
@@ -101,7 +102,42 @@ std::uint32_t framebuffer_of(int fd, gbm_bo* bo) {
     return id;
 }
 
+// Whether this process may make memory it wrote executable, as a JIT does.  A service
+// with MemoryDenyWriteExecute may not: its seccomp filter refuses the mprotect.
+bool may_execute_written_memory() {
+    const long page = sysconf(_SC_PAGESIZE);
+    const std::size_t length = page > 0 ? static_cast<std::size_t>(page) : 4096;
+    void* memory = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) return false;
+    const bool allowed = mprotect(memory, length, PROT_READ | PROT_EXEC) == 0;
+    munmap(memory, length);
+    return allowed;
+}
+
+// Mesa's software renderer for a display without a GPU driver of its own (llvmpipe, on
+// a firmware framebuffer or an emulated card) compiles every shader to machine code:
+// where that code may not run, it would crash the whole show at the first picture.
+bool renderer_can_draw() {
+    const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    const bool compiles_to_machine_code = renderer != nullptr && std::strstr(renderer, "llvmpipe") != nullptr;
+    return !compiles_to_machine_code || may_execute_written_memory();
+}
+
 void flip_done(int, unsigned, unsigned, unsigned, void* pending) { *static_cast<bool*>(pending) = false; }
+
+// The card's descriptor when it drives displays (it has KMS resources), else -1.
+int open_display_device(int card) {
+    const std::string path = "/dev/dri/card" + std::to_string(card);
+    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return -1;
+    drmModeRes* resources = drmModeGetResources(fd);
+    if (resources == nullptr) {
+        close(fd);
+        return -1;
+    }
+    drmModeFreeResources(resources);
+    return fd;
+}
 
 }  // namespace
 
@@ -162,6 +198,16 @@ struct KmsOutput::Drm {
     }
 };
 
+bool display_device_present() {
+    for (int card = 0; card < kCardsTried; ++card) {
+        const int fd = open_display_device(card);
+        if (fd < 0) continue;
+        close(fd);
+        return true;
+    }
+    return false;
+}
+
 KmsOutput::KmsOutput(std::unique_ptr<Drm> drm) : drm_(std::move(drm)) {}
 KmsOutput::~KmsOutput() = default;
 
@@ -171,15 +217,8 @@ Result<std::unique_ptr<KmsOutput>> KmsOutput::open() {
     // has none); one with a display connected is preferred.
     bool any_device = false;
     for (int card = 0; card < kCardsTried; ++card) {
-        const std::string path = "/dev/dri/card" + std::to_string(card);
-        const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        const int fd = open_display_device(card);
         if (fd < 0) continue;
-        drmModeRes* resources = drmModeGetResources(fd);
-        if (resources == nullptr) {
-            close(fd);
-            continue;
-        }
-        drmModeFreeResources(resources);
         any_device = true;
         const bool connected = connected_display(fd, true).has_value();
         if (drm->fd < 0 || connected) {
@@ -217,6 +256,10 @@ Result<std::unique_ptr<KmsOutput>> KmsOutput::open() {
     if (drm->config != nullptr) drm->context = eglCreateContext(drm->display, drm->config, EGL_NO_CONTEXT, context_wanted);
     if (drm->context == EGL_NO_CONTEXT) return Error("the display device offers no OpenGL ES 2 context");
     eglMakeCurrent(drm->display, EGL_NO_SURFACE, EGL_NO_SURFACE, drm->context);
+    if (!renderer_can_draw()) {
+        return Error("the display has only Mesa's software renderer, whose compiled shaders this process may not "
+                     "run (a service with MemoryDenyWriteExecute=yes)");
+    }
 
     std::unique_ptr<KmsOutput> output(new KmsOutput(std::move(drm)));
     Result<bool> shown = output->resume();
@@ -288,6 +331,13 @@ bool KmsOutput::still_connected() const {
     const bool connected = connector->connection == DRM_MODE_CONNECTED;
     drmModeFreeConnector(connector);
     return connected;
+}
+
+bool KmsOutput::device_gone() const {
+    drmModeRes* resources = drmModeGetResources(drm_->fd);
+    if (resources == nullptr) return errno == ENODEV;
+    drmModeFreeResources(resources);
+    return false;
 }
 
 void KmsOutput::lose() {

@@ -16,11 +16,15 @@
 
 namespace lumo {
 
+// Whether a DRM device that drives displays is there (/dev/dri/card*), connected or not.
+bool display_device_present();
+
 class KmsOutput {
 public:
     // The first DRM device that drives displays (one with a display connected if any),
     // with its context, showing on that display.  The error is one sentence: no DRM
-    // device, no GL ES 2 on it, or a mode that cannot be set.
+    // device, no GL ES 2 on it (or only a software renderer that may not run in this
+    // process), or a mode that cannot be set.
     static Result<std::unique_ptr<KmsOutput>> open();
     ~KmsOutput();
     KmsOutput(const KmsOutput&) = delete;
@@ -40,6 +44,9 @@ public:
     bool showing() const;
     // Whether the connector in use still reports a display (cheap: no probe of the link).
     bool still_connected() const;
+    // Whether the DRM device itself went (a hot-unplugged card): nothing it drove comes
+    // back on it, and a card plugged in again is a new device for `open`.
+    bool device_gone() const;
     // Lets the screen go: the GBM surface and the mode are dropped, the context stays.
     void lose();
     // Probes every connector (slow: reads the displays' EDID); true when one is connected

@@ -46,7 +46,13 @@ void ViewDrawer::draw(unsigned framebuffer, std::int64_t now_nanoseconds) {
     const std::int64_t end = presented_frame(mark, now_nanoseconds, rate_);
     const std::int64_t frame = scope_frame_samples(settings_);
     std::int64_t first = drawn_;
-    if (drawn_ < 0 || end - drawn_ > kLongestSpanFrames * frame) first = end - frame;
+    if (drawn_ < 0 || end - drawn_ > kLongestSpanFrames * frame) {
+        // The glow of what was drawn before the gap has faded to nothing since (four
+        // frames keep a millionth of it); kept, it would stay on as a ghost, since only
+        // the frames drawn decay it.
+        scope_->clear();
+        first = end - frame;
+    }
     if (end > first) expose(mark, first, end);
     drawn_ = std::max(drawn_, end);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
