@@ -53,7 +53,7 @@ guest_boot() {  # guest_boot IMAGE_DIR SHARE SECONDS [QEMU ARGUMENT...]
   # inside the guest is the test's.
   run_machine "$share" "$seconds" qemu-system-x86_64 -M pc -cpu max -smp 1 -m 1024 \
     -kernel "$image/vmlinuz" -initrd "$image/initrd.img" \
-    -append "console=ttyS0 root=/dev/vda rw quiet loglevel=3 systemd.show_status=false mitigations=off cryptomgr.notests no_timer_check" \
+    -append "console=ttyS0 root=/dev/vda rw quiet loglevel=3 systemd.show_status=false mitigations=off cryptomgr.notests no_timer_check preempt=full" \
     -drive "file=$image/root.ext4,format=raw,if=virtio,snapshot=on" "$@"
 }
 

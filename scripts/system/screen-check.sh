@@ -41,6 +41,7 @@ screen_case() {  # screen_case IMAGE_DIR WORK
   mkdir -p "$share/out"
   cp -r dist "$share/dist"
   cp scripts/system/screen-guest.sh "$share/run"
+  cp scripts/system/guest-lib.sh "$share/"
   cp "$screen_grabber" "$share/"
   cp "$stall_watch" "$share/stall-watch"
   local out=$share/out start=$SECONDS

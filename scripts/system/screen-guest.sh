@@ -12,18 +12,7 @@
 set -euo pipefail
 out=/mnt/host/out
 grab=/mnt/host/lumo-screen-grab
-uptime_now() { cut -d' ' -f1 /proc/uptime; }
-note() { echo "$1=$2" >>"$out/times.txt"; }
-fail() { echo "guest: $*"; exit 1; }
-wait_for() {  # wait_for SECONDS COMMAND...: until the command succeeds, SECONDS at most
-  local until
-  until=$(awk -v n="$(uptime_now)" -v s="$1" 'BEGIN { print n + s }')
-  shift
-  until "$@"; do
-    awk -v n="$(uptime_now)" -v u="$until" 'BEGIN { exit !(n < u) }' || return 1
-    sleep 0.2
-  done
-}
+source /mnt/host/guest-lib.sh
 playing() { grep -qs RUNNING /proc/asound/Loopback/pcm1p/sub0/status; }
 card_present() { compgen -G '/dev/dri/card*' >/dev/null; }
 view_says() { journalctl -q -o cat -u lumo.service | grep -qF "$1"; }
@@ -58,12 +47,7 @@ collect() {
 }
 trap collect EXIT
 
-note install_start "$(uptime_now)"
-rm -f /etc/apt/sources.list /etc/apt/sources.list.d/*
-echo "deb [trusted=yes] file:/mnt/host/dist ./" >/etc/apt/sources.list.d/lumo.list
-apt-get update -qq
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq lumo >/dev/null
-note install_end "$(uptime_now)"
+install_lumo
 modprobe snd-aloop
 wait_for 10 test -e /proc/asound/Loopback || fail "no loopback card"
 card_present || fail "no DRM device: $(ls /dev/dri 2>&1)"

@@ -28,13 +28,14 @@ check_x86() {  # check_x86 OUT
   # machine itself, and the capture may have a gap the score does not explain only for
   # such an underrun (the capture's own clock is not the journal's, so a gap is not
   # placed in time here).
-  # The other card bound again (case d) and its recorder starting is the kernel's work on
-  # both loopback cards: an underrun of lumo.service within a second of that is counted
-  # as the bind's, and said.
+  # The other card bound again (case d): about a second after its recorder starts, both
+  # lumo raspi on that card and lumo.service on this one see their devices run dry at
+  # once, with the machine running (the loopback driver's own doing, seen in every run).
+  # An underrun of lumo.service up to two seconds after that start is the bind's, and said.
   local t xruns=0 gaps bind_xruns=0 bound
   bound=$(time_of "$out" bind)
   for t in $(xrun_times "$out"); do
-    if awk -v t="$t" -v b="$bound" -v r="$(time_of "$out" rebind_record_start)" 'BEGIN { exit !(t >= b && t <= r + 1) }'; then
+    if awk -v t="$t" -v b="$bound" -v r="$(time_of "$out" rebind_record_start)" 'BEGIN { exit !(t >= b && t <= r + 2) }'; then
       bind_xruns=$((bind_xruns + 1))
       xruns=$((xruns + 1))
       continue
