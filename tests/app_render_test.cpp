@@ -124,8 +124,10 @@ TEST(RenderHtml, ShowScriptCarriesTheScopesShaderFiles) {
         std::ifstream in(fs::path(LUMO_SOURCE_DIR) / "src" / "scope" / "gl" / name, std::ios::binary);
         const std::string file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
         ASSERT_FALSE(file.empty()) << name;
+        const std::string text = scope_shader_text(name);
+        EXPECT_TRUE(text.ends_with(file)) << name;
         JsonWriter entry;
-        entry.begin_object().key(name).string(file).end_object();
+        entry.begin_object().key(name).string(text).end_object();
         const std::string member = entry.text().substr(1, entry.text().size() - 2);
         EXPECT_NE(script.find(member), std::string::npos) << name;
     }

@@ -247,11 +247,9 @@
   }
 
   // Steps of the path along which the beam moves at an even speed are drawn as one segment
-  // carrying their energy: the same light (each point stays within MERGE_TOLERANCE σ of
-  // where the merged segment puts it, a few 0.1% of a trace's brightness), for a fraction
-  // of the quads where the beam dwells or moves slowly, which is most of the show.
-  const MERGE_TOLERANCE = 0.1;
-  const LONGEST_MERGE = 256;
+  // carrying their energy: the same light (each point stays within MODEL.mergeTolerance σ
+  // of where the merged segment puts it, a few 0.1% of a trace's brightness), for a
+  // fraction of the quads where the beam dwells or moves slowly, which is most of the show.
 
   // The vertices of the segments' quads from the path's points, as beam.vert takes them:
   // six a segment (two triangles), each (x₀, y₀, x₁, y₁), the quad's corner, the steps merged.
@@ -260,7 +258,7 @@
   const CORNERS = [0, 0, 1, 0, 0, 1, 0, 1, 1, 0, 1, 1];
   function mergeSegments(path, points, sigma, into) {
     let out = into || new Float32Array(1024 * SEGMENT_FLOATS);
-    const tolerance = MERGE_TOLERANCE * sigma;
+    const tolerance = MODEL.mergeTolerance * sigma;
     const tolerance2 = tolerance * tolerance;
     let count = 0;
     let s = 0;
@@ -269,7 +267,7 @@
       const vx = path[2 * s + 2] - sx, vy = path[2 * s + 3] - sy;
       // Extend while every point stays within the tolerance of the first step's motion.
       let e = s + 1;
-      while (e + 1 < points && e + 1 - s <= LONGEST_MERGE) {
+      while (e + 1 < points && e + 1 - s <= MODEL.longestMerge) {
         const k = e + 1 - s;
         const dx = path[2 * (e + 1)] - (sx + k * vx);
         const dy = path[2 * (e + 1) + 1] - (sy + k * vy);
@@ -403,11 +401,11 @@
     freeTarget(gl, screen.haloB);
     screen.size = size;
     const sigma = MODEL.bloomSigma * size;
-    screen.factor = Math.min(16, Math.max(1, Math.trunc(sigma * 0.5)));
+    screen.factor = Math.min(MODEL.largestHaloFactor, Math.max(1, Math.trunc(sigma * 0.5)));
     screen.haloWidth = Math.ceil(size / screen.factor);
-    // The blur's σ in halo pixels, and the taps it reaches (3σ, 1 to 32 each side).
+    // The blur's σ in halo pixels, and the taps it reaches (3σ, 1 to mostBlurTaps each side).
     screen.blurSigma = sigma / screen.factor;
-    screen.blurRadius = Math.min(32, Math.max(1, Math.ceil(3 * screen.blurSigma)));
+    screen.blurRadius = Math.min(MODEL.mostBlurTaps, Math.max(1, Math.ceil(3 * screen.blurSigma)));
     screen.glow = makeTarget(gl, screen.glowFormat, size);
     screen.haloA = makeTarget(gl, gl.R32F, screen.haloWidth);
     screen.haloB = makeTarget(gl, gl.R32F, screen.haloWidth);

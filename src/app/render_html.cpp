@@ -92,6 +92,10 @@ void write_scope_model(JsonWriter& json) {
     json.key("narrowestSpot").number(kScopeNarrowestSpot);
     json.key("shortSegment").number(kScopeShortSegment);
     json.key("beamReach").number(kScopeBeamReach);
+    json.key("mergeTolerance").number(kScopeMergeTolerance);
+    json.key("longestMerge").number(std::uint64_t{kScopeLongestMerge});
+    json.key("largestHaloFactor").number(std::uint64_t{kScopeLargestHaloFactor});
+    json.key("mostBlurTaps").number(std::uint64_t{kScopeMostBlurTaps});
     json.key("colour").begin_array();
     for (const float channel : kScopePhosphorColour) json.number(channel);
     json.end_array();
@@ -132,7 +136,7 @@ std::string show_script(std::optional<std::uint64_t> seed, double seconds) {
     write_scope_model(json);
     // The page draws with the GL scope's own shaders: one source for both.
     json.key("shaders").begin_object();
-    for (const std::string_view name : kScopeShaderNames) json.key(name).string(scope_shader_source(name));
+    for (const std::string_view name : kScopeShaderNames) json.key(name).string(scope_shader_text(name));
     json.end_object();
     json.key("figures").begin_array();
     for (const FigureEntry& entry : kFigures) {

@@ -9,7 +9,7 @@ uniform vec2 u_step;
 uniform float u_radius;
 uniform float u_width;
 uniform float u_sigma;
-const int kMostTaps = 32;
+const int kMostTaps = LUMO_MOST_BLUR_TAPS;  // defined before the file (shaders.hpp)
 float tap(vec2 q) {
   if (q.x < 0.0 || q.y < 0.0 || q.x >= u_width || q.y >= u_width) return 0.0;
   return texture2D(u_in, (q + 0.5) / u_width).r;

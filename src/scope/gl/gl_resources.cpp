@@ -11,7 +11,7 @@ namespace lumo {
 namespace {
 
 Result<GLuint> compile_shader(GLenum type, std::string_view name) {
-    const std::string_view source = scope_shader_source(name);
+    const std::string source = scope_shader_text(name);
     const GLuint shader = glCreateShader(type);
     const GLchar* text = source.data();
     const GLint length = static_cast<GLint>(source.size());

@@ -12,6 +12,7 @@
 #include "core/convert.hpp"
 #include "scope/detail.hpp"
 #include "scope/gl/gl_resources.hpp"
+#include "scope/gl/shaders.hpp"
 
 namespace lumo {
 
@@ -23,16 +24,6 @@ using gl_detail::draw_quad;
 using gl_detail::glow_layouts;
 using gl_detail::link_program;
 using gl_detail::make_target;
-
-namespace {
-
-// Steps along which the beam moves evenly are drawn as one segment carrying their energy,
-// as the page does: each point stays within kMergeTolerance σ of where the merged segment
-// puts it.
-constexpr float kMergeTolerance = 0.1f;
-constexpr int kLongestMerge = 256;
-
-}  // namespace
 
 struct GlScope::Gl {
     ScopeSettings settings;
@@ -82,7 +73,7 @@ Result<std::unique_ptr<GlScope>> GlScope::make(const ScopeSettings& settings) {
 
     const int size = settings.size;
     const float sigma = settings.bloom_sigma * static_cast<float>(size);
-    gl->factor = std::clamp(saturating_cast<int>(sigma * 0.5f), 1, 16);
+    gl->factor = std::clamp(saturating_cast<int>(sigma * 0.5f), 1, kScopeLargestHaloFactor);
     gl->halo_width = (size + gl->factor - 1) / gl->factor;
     const std::vector<Layout> layouts = glow_layouts();
     const Layout* glow = make_target(gl->glow, size, layouts);
@@ -140,7 +131,7 @@ void GlScope::expose_span(const StereoSamples& samples, std::int64_t first, std:
     const PointList path = scope_detail::beam_path(samples, first, end, s);
     const float energy = (1.0f - keep) / static_cast<float>(path.size() - 1) * fsize * fsize;
     const float sigma = std::max(kScopeNarrowestSpot, s.beam_sigma * fsize);
-    const float tolerance2 = kMergeTolerance * sigma * kMergeTolerance * sigma;
+    const float tolerance2 = kScopeMergeTolerance * sigma * kScopeMergeTolerance * sigma;
     static constexpr float corners[6][2] = {{0, 0}, {1, 0}, {0, 1}, {0, 1}, {1, 0}, {1, 1}};
     std::vector<float>& v = gl.vertices;
     v.clear();
@@ -154,7 +145,7 @@ void GlScope::expose_span(const StereoSamples& samples, std::int64_t first, std:
         const float vx = next.x - a.x;
         const float vy = next.y - a.y;
         std::size_t e = start + 1;
-        while (e + 1 < points && e + 1 - start <= kLongestMerge) {
+        while (e + 1 < points && e + 1 - start <= kScopeLongestMerge) {
             const float k = static_cast<float>(e + 1 - start);
             const Point p = at(e + 1);
             const float dx = p.x - (a.x + k * vx);
@@ -213,7 +204,7 @@ void GlScope::develop(int x, int y, int side) {
     draw_quad(gl.quad_buffer);
 
     const float sigma = s.bloom_sigma * static_cast<float>(s.size) / static_cast<float>(gl.factor);
-    const float radius = static_cast<float>(std::clamp(saturating_cast<int>(std::ceil(3.0f * sigma)), 1, 32));
+    const float radius = static_cast<float>(std::clamp(saturating_cast<int>(std::ceil(3.0f * sigma)), 1, kScopeMostBlurTaps));
     glUseProgram(gl.blur.id);
     glUniform1i(gl.blur.uniform("u_in"), 0);
     glUniform1f(gl.blur.uniform("u_radius"), radius);

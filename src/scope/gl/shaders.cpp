@@ -38,9 +38,12 @@ static_assert(std::size(kEmbedded) == std::size(kScopeShaderNames));
 
 }  // namespace
 
-std::string_view scope_shader_source(std::string_view name) {
+std::string scope_shader_text(std::string_view name) {
     for (const EmbeddedShader& shader : kEmbedded) {
-        if (shader.name == name) return {shader.begin, static_cast<std::size_t>(shader.end - shader.begin)};
+        if (shader.name == name) {
+            return "#define LUMO_MOST_BLUR_TAPS " + std::to_string(kScopeMostBlurTaps) + "\n" +
+                   std::string(shader.begin, shader.end);
+        }
     }
     return {};
 }
