@@ -3,6 +3,7 @@
 #include <pthread.h>
 #include <sched.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 
 #include <array>
 #include <atomic>
@@ -21,6 +22,12 @@ int raise_to_realtime() {
 }
 
 int lock_memory() {
+    // No transparent huge pages for this process: the kernel's khugepaged merges small
+    // pages into huge ones in the background, holding the process's memory map locked while
+    // it copies, and the audio thread touching a page in the merge waits until it is done.
+    // At khugepaged's low priority on a busy machine that took seconds (seen under
+    // stress-ng in an emulated machine), whatever the audio thread's own priority.
+    ::prctl(PR_SET_THP_DISABLE, 1, 0, 0, 0);
     // MCL_ONFAULT: what the callback reads has been written, so it is resident and locked
     // now; reservations nobody touched stay unbacked instead of costing memory.  No
     // MCL_FUTURE: under a finite limit it would make later allocations fail.
