@@ -19,11 +19,12 @@ view_says() { journalctl -q -o cat -u lumo.service | grep -qF "$1"; }
 
 # The capture side's position against the guest's clock, a line each time it is asked:
 # "UPTIME HW_PTR" (reading the status brings the card's position up to the moment; the
-# uptime, which is CLOCK_MONOTONIC here, is read just before, to 10 ms).
+# uptime, which is CLOCK_MONOTONIC here, is read just after, to 10 ms).  One process reads
+# both: a process started between them would put up to a fifth of a second of the emulated
+# machine's process start-up between the two.
 capture_position() {
-  local now
-  now=$(uptime_now)
-  echo "$now $(awk '$1 == "hw_ptr" { print $3 }' /proc/asound/Loopback/pcm0c/sub0/status)" >>"$out/capture-position.txt"
+  awk '$1 == "hw_ptr" { position = $3 } FILENAME == "/proc/uptime" { print $1, position }' \
+    /proc/asound/Loopback/pcm0c/sub0/status /proc/uptime >>"$out/capture-position.txt"
 }
 
 # A shot of the screen once the show is past about AT seconds (the show's clock from the

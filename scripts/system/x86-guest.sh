@@ -3,9 +3,12 @@
 # two boots of one machine.  The first installs lumo with apt from the shared apt
 # repository /mnt/host/dist, sets lumo.service up to play on the loopback card from the
 # next boot on, and asks for that boot.  The second boot's service plays the whole show
-# under load while this script collects the evidence into /mnt/host/out, which the host
-# checks: the recordings, lumo's journal, timestamps (seconds since boot) in times.txt,
-# and the machine's own stalls (lumo-stall-watch, copied in as /mnt/host/stall-watch).
+# under load; then lumo raspi plays on a second card, alone (a stream starting or
+# stopping on one loopback card makes the other card's run dry a second later); then the
+# service is restarted, stopped and removed.  This script collects the evidence into
+# /mnt/host/out, which the host checks: the recordings, lumo's journal, timestamps
+# (seconds since boot) in times.txt, and the machine's own stalls (lumo-stall-watch,
+# copied in as /mnt/host/stall-watch).
 set -euo pipefail
 out=/mnt/host/out
 phase_file=/var/lib/guest-phase
@@ -52,8 +55,7 @@ first_boot() {
   # routing it meets on the Pi.
   cp -r /usr/share/alsa /etc/alsa-as-on-pi
   sed -i '/^Loopback\.pcm\.default {/,/^}/d' /etc/alsa-as-on-pi/cards/Loopback.conf
-  # lumo raspi on the second card, at boot too: both shows are prepared while the
-  # machine boots, and the load starts once both play.
+  # lumo raspi on the second card, started once the service's show is over.
   cat >/etc/systemd/system/lumo-raspi.service <<'UNIT'
 [Unit]
 Description=lumo raspi on the card named as the HiFiBerry
@@ -64,14 +66,8 @@ Type=simple
 Environment=ALSA_CONFIG_DIR=/etc/alsa-as-on-pi
 ExecStart=/usr/bin/lumo raspi
 RemainAfterExit=yes
-# As lumo.service does: a card that is not there yet at boot is tried again.
-Restart=on-failure
-RestartSec=2
 LimitRTPRIO=20
 LimitMEMLOCK=infinity
-
-[Install]
-WantedBy=multi-user.target
 UNIT
   # The recorders are ready before lumo opens their cards' other sides.
   capture_unit capture Loopback 0 lumo.service
@@ -81,7 +77,7 @@ UNIT
   cat >/etc/systemd/system/stall-watch.service <<'UNIT'
 [Unit]
 Description=Watches for the machine standing still
-Before=lumo.service lumo-raspi.service
+Before=lumo.service
 
 [Service]
 Type=exec
@@ -91,7 +87,7 @@ StandardOutput=file:/var/tmp/stalls.txt
 [Install]
 WantedBy=multi-user.target
 UNIT
-  systemctl enable -q lumo.service lumo-raspi.service capture.service raspi-capture.service stall-watch.service
+  systemctl enable -q lumo.service capture.service stall-watch.service
   echo 2 >"$phase_file"
   touch /run/guest-reboot
 }
@@ -119,8 +115,8 @@ raspi_rebind() {
   note unbind "$(uptime_now)"
   echo snd_aloop.0 >/sys/bus/platform/drivers/snd_aloop/unbind
   sleep 4
-  echo snd_aloop.0 >/sys/bus/platform/drivers/snd_aloop/bind
   note bind "$(uptime_now)"
+  echo snd_aloop.0 >/sys/bus/platform/drivers/snd_aloop/bind
   wait_for 10 test -e /proc/asound/sndrpihifiberry || fail "the card did not come back"
   note rebind_record_start "$(uptime_now)"
   record hw:CARD=sndrpihifiberry,DEV=1 /var/tmp/rebind.raw 3
@@ -130,14 +126,6 @@ second_boot() {
   note run_start "$(uptime_now)"
   wait_for 300 unit_plays lumo.service Loopback 1 || fail "lumo.service did not play within 300 s"
   note service_playing "$(uptime_now)"
-  # lumo raspi's failure is the host's to report, after the service's cases.
-  local raspi=yes
-  if wait_for 60 unit_plays lumo-raspi.service sndrpihifiberry 0; then
-    note raspi_playing "$(uptime_now)"
-  else
-    raspi=
-    { journalctl -b -q -o cat -u lumo-raspi.service | tail -5; aplay -L; cat /proc/asound/cards; } >"$out/raspi.failure"
-  fi
   local pid
   pid=$(lumo_pid)
   # The show's load: twice the guest's CPUs, from the first seconds of the play to its end.
@@ -150,17 +138,22 @@ second_boot() {
     ps -L -o cls=,rtprio=,comm= -p "$pid"
     grep VmLck "/proc/$pid/status"
   } >"$out/sandbox.txt"
-  [[ -z $raspi ]] || raspi_rebind
   wait_for 400 sh -c '! pgrep -u lumo -x lumo >/dev/null' || fail "the service's play did not end"
   note play_end "$(uptime_now)"
   kill "$stress"
   wait "$stress" || true
-  if [[ -n $raspi ]]; then
+  systemctl stop capture.service
+  # lumo raspi's failure is the host's to report, after the service's cases.
+  systemctl start raspi-capture.service lumo-raspi.service
+  if wait_for 120 unit_plays lumo-raspi.service sndrpihifiberry 0; then
+    note raspi_playing "$(uptime_now)"
+    raspi_rebind
     wait_for 300 sh -c '! systemctl show -P MainPID lumo-raspi | grep -qv "^0$"' || fail "lumo raspi did not end"
     note raspi_status "$(systemctl show -P ExecMainStatus lumo-raspi)"
+  else
+    { journalctl -b -q -o cat -u lumo-raspi.service | tail -5; aplay -L; cat /proc/asound/cards; } >"$out/raspi.failure"
   fi
   systemctl stop lumo-raspi.service
-  systemctl stop capture.service
   systemctl stop stall-watch.service
   cp /var/tmp/stalls.txt "$out/"
   journalctl -b -q -o cat _SYSTEMD_UNIT=lumo.service >"$out/lumo.journal"
