@@ -133,7 +133,8 @@ check_x86() {  # check_x86 OUT
   awk -v c="$resumed" -v lo="$at_least" -v hi="$at_most_s" 'BEGIN { exit !(6 * (c - 2) > lo && 6 * (c - 3) <= hi) }' ||
     fail "(d) after the bind clip $resumed played, where the show's clock said $at_least to $at_most_s s"
   [[ $(time_of "$out" raspi_status) == 0 ]] || fail "lumo raspi ended with status $(time_of "$out" raspi_status)"
-  echo "test-system: (d) unbound 4 s: one notice each way, playing again $delay s after the bind (sound $heard s into the recording), clip $resumed" \
-    "($(sed -n 2p "$out/resume.txt"); the clock said $at_least to $at_most_s s), exit 0"
+  echo "test-system: (d) unbound 4 s: one notice each way, playing again $delay s after the bind" \
+    "(sound $heard s into the recording), clip $resumed ($(sed -n 2p "$out/resume.txt");" \
+    "the clock said $at_least to $at_most_s s), exit 0"
 
 }

@@ -3,9 +3,8 @@
 # two boots of one machine.  The first installs lumo with apt from the shared apt
 # repository /mnt/host/dist, sets lumo.service up to play on the loopback card from the
 # next boot on, and asks for that boot.  The second boot's service plays the whole show
-# under load; then lumo raspi plays on a second card, alone (a stream starting or
-# stopping on one loopback card makes the other card's run dry a second later); then the
-# service is restarted, stopped and removed.  This script collects the evidence into
+# under load; then lumo raspi plays on a second card, each show with the machine to
+# itself (but for the load); then the service is restarted, stopped and removed.  This script collects the evidence into
 # /mnt/host/out, which the host checks: the recordings, lumo's journal, timestamps
 # (seconds since boot) in times.txt, and the machine's own stalls (lumo-stall-watch,
 # copied in as /mnt/host/stall-watch).
