@@ -22,8 +22,9 @@ int raise_to_realtime();
 
 // Locks every page of the process's present mappings in memory as it is touched (the
 // wavetables at once, since they have been written), and keeps the kernel from merging
-// them into huge pages while they play; 0, or the error number of the refusal.  Pages reserved but never touched (thread stacks, the sound server's shared
-// pool) are not made resident by this.
+// them into huge pages while they play; 0, or the error number of the refusal.  Pages
+// reserved but never touched (thread stacks, the sound server's shared pool) are not made
+// resident by this.
 int lock_memory();
 
 // Both of the above for the calling thread, each once per process, with the notice of a
