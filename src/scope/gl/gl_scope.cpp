@@ -204,7 +204,8 @@ void GlScope::develop(int x, int y, int side) {
     draw_quad(gl.quad_buffer);
 
     const float sigma = s.bloom_sigma * static_cast<float>(s.size) / static_cast<float>(gl.factor);
-    const float radius = static_cast<float>(std::clamp(saturating_cast<int>(std::ceil(3.0f * sigma)), 1, kScopeMostBlurTaps));
+    const int taps = std::clamp(saturating_cast<int>(std::ceil(3.0f * sigma)), 1, kScopeMostBlurTaps);
+    const float radius = static_cast<float>(taps);
     glUseProgram(gl.blur.id);
     glUniform1i(gl.blur.uniform("u_in"), 0);
     glUniform1f(gl.blur.uniform("u_radius"), radius);
